@@ -1,0 +1,112 @@
+#include "protocol/json_text.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "platform/text.h"
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  if (utf16.empty()) return {};
+  return platform::Utf16ToUtf8(utf16);
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  return platform::Utf8ToUtf16(utf8);
+}
+
+std::string JsonEscape(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size() + 8);
+  size_t runStart = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    // Bytes that need no escape are copied a run at a time.
+    out.append(text, runStart, i - runStart);
+    runStart = i + 1;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        const char u[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        out.append(u, sizeof u);
+      }
+    }
+  }
+  out.append(text, runStart, text.size() - runStart);
+  return out;
+}
+
+std::string JsonQuote(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 10);
+  out += '"';
+  out += JsonEscape(text);
+  out += '"';
+  return out;
+}
+
+namespace {
+
+// Position just past the first "key" and the spaces and colons after it, or
+// npos when the quoted key does not occur.
+size_t FindValueStart(std::string_view json, std::string_view key) {
+  std::string needle;
+  needle.reserve(key.size() + 2);
+  needle += '"';
+  needle += key;
+  needle += '"';
+  if (needle.size() > json.size()) return std::string_view::npos;
+  size_t p = json.find(needle);
+  if (p == std::string_view::npos) return p;
+  p += needle.size();
+  while (p < json.size() && (json[p] == ' ' || json[p] == ':')) ++p;
+  return p;
+}
+
+int32_t ToInt32(const std::string& token) {
+  const long long v = std::strtoll(token.c_str(), nullptr, 10);
+  if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+std::string JsonGetString(std::string_view json, std::string_view key) {
+  size_t p = FindValueStart(json, key);
+  if (p >= json.size() || json[p] != '"') return {};
+  std::string out;
+  for (++p; p < json.size(); ++p) {
+    const char c = json[p];
+    if (c == '"') break;
+    if (c == '\\' && p + 1 < json.size()) ++p;
+    out += json[p];
+  }
+  return out;
+}
+
+std::vector<int32_t> JsonGetIntArray(std::string_view json, std::string_view key) {
+  std::vector<int32_t> out;
+  size_t p = FindValueStart(json, key);
+  if (p >= json.size() || json[p] != '[') return out;
+  std::string token;
+  for (++p; p < json.size() && json[p] != ']'; ++p) {
+    const char c = json[p];
+    if ((c >= '0' && c <= '9') || c == '-') {
+      token += c;
+    } else if (!token.empty()) {
+      out.push_back(ToInt32(token));
+      token.clear();
+    }
+  }
+  if (!token.empty()) out.push_back(ToInt32(token));
+  return out;
+}
