@@ -1,0 +1,55 @@
+#include "protocol/dispatcher.h"
+
+#include <string>
+#include <thread>
+
+#include "catalogue/init_message.h"
+#include "protocol/json_text.h"
+#include "protocol/outbox.h"
+#include "protocol/page_messages.h"
+#include "protocol/run_state.h"
+#include "run/optimize_run.h"
+
+void HandlePageMessageWith(std::string_view text, const PageCommandActions& actions) {
+  try {
+    const std::string cmd = JsonGetString(text, "cmd");
+    if (cmd == "ready") {
+      PostToPageUtf8(actions.buildInit());
+    } else if (cmd == "optimize") {
+      // The flag is raised here, before the thread exists, so that a second
+      // "optimize" arriving before the run's first step is refused too.
+      if (g_running.exchange(true)) {
+        LogWarn("Already running, please wait.");
+        return;
+      }
+      std::vector<int32_t> ids = JsonGetIntArray(text, "ids");
+      if (ids.empty()) {
+        g_running = false;
+        LogWarn("Nothing to do: empty selection.");
+        return;
+      }
+      try {
+        actions.startRun(std::move(ids));
+      } catch (...) {
+        g_running = false;
+        LogWarn("Could not start the run, please try again.");
+      }
+    } else if (cmd == "cancel") {
+      g_cancelRequested = true;
+    } else {
+      LogWarn("Unknown command: %s", cmd.c_str());
+    }
+  } catch (...) {
+    // Only allocation can fail above; the web-message handler must never see
+    // an exception, and there is nothing better to do than drop the command.
+  }
+}
+
+PageCommandActions SystemPageCommandActions() {
+  return {BuildInitMessage, [](std::vector<int32_t> ids) { std::thread(OptimizeRun, std::move(ids)).detach(); }};
+}
+
+void HandlePageMessage(std::string_view text) {
+  static const PageCommandActions actions = SystemPageCommandActions();
+  HandlePageMessageWith(text, actions);
+}

@@ -1,0 +1,52 @@
+#include "run/optimize_run.h"
+
+#include "catalogue/tweak_index.h"
+#include "protocol/page_messages.h"
+#include "protocol/run_state.h"
+#include "run/batch_runner.h"
+
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript) {
+  g_running = true;
+  g_cancelRequested = false;
+
+  const auto total = static_cast<int32_t>(ids.size());
+  int32_t cur = 0;
+  int32_t ok = 0;
+  int32_t err = 0;
+  LogInfo("Running %d tweaks...", total);
+  PostProgress(cur, total, ok, err);
+
+  for (const int32_t id : ids) {
+    if (g_cancelRequested) {
+      LogWarn("Cancelled by user.");
+      break;
+    }
+    const Tweak* tweak = id < 0 ? nullptr : TweakIndexAt(static_cast<size_t>(id));
+    if (tweak == nullptr) {
+      ++err;
+    } else {
+      LogInfo("[%d/%d] %s", cur + 1, total, tweak->name.c_str());
+      bool succeeded = false;
+      try {
+        succeeded = runScript(tweak->script.c_str());
+      } catch (...) {
+        // A runner that throws (e.g. out of memory) failed this tweak only.
+        succeeded = false;
+      }
+      if (succeeded) {
+        LogOk("[OK] %s", tweak->name.c_str());
+        ++ok;
+      } else {
+        LogErr("[FAIL] %s", tweak->name.c_str());
+        ++err;
+      }
+    }
+    ++cur;
+    PostProgress(cur, total, ok, err);
+  }
+
+  PostDone(ok, err);
+  g_running = false;
+}
+
+void OptimizeRun(std::vector<int32_t> ids) { OptimizeRunWith(std::move(ids), RunBatchScript); }

@@ -1,0 +1,18 @@
+#pragma once
+// The body of the run thread: runs the selected tweaks one after another and
+// tells the page about every step with "log" and "progress", ending with
+// exactly one "done".
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Runs `ids` (positions in the tweak index, in the page's order; repeats run
+// again) through RunBatchScript. Raises g_running, clears g_cancelRequested,
+// tests the cancel flag before each id, counts an unknown id or a failed or
+// throwing script as an error, posts "done" and only then clears g_running.
+void OptimizeRun(std::vector<int32_t> ids);
+
+// The same with another script runner, for tests.
+using ScriptRunner = std::function<bool(const char* script)>;
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript);
