@@ -44,18 +44,19 @@ std::string WriteCategoriesJson(const Catalogue& catalogue) {
 std::string WriteInitMessage(bool admin, const SystemInfo& info, std::string_view categoriesJson) {
   std::string out;
   out.reserve(256 + categoriesJson.size());
+  const auto field = [&out](const char* key, const std::u16string& value) {
+    out += key;
+    out += '"';
+    out += JsonEscape(Utf16ToUtf8(value));
+    out += '"';
+  };
   out += "{\"type\":\"init\",\"admin\":";
   out += Bool(admin);
-  out += ",\"system\":{\"os\":";
-  out += JsonQuote(Utf16ToUtf8(info.os));
-  out += ",\"cpu\":";
-  out += JsonQuote(Utf16ToUtf8(info.cpu));
-  out += ",\"gpu\":";
-  out += JsonQuote(Utf16ToUtf8(info.gpu));
-  out += ",\"user\":";
-  out += JsonQuote(Utf16ToUtf8(info.user));
-  out += ",\"host\":";
-  out += JsonQuote(Utf16ToUtf8(info.host));
+  field(",\"system\":{\"os\":", info.os);
+  field(",\"cpu\":", info.cpu);
+  field(",\"gpu\":", info.gpu);
+  field(",\"user\":", info.user);
+  field(",\"host\":", info.host);
   out += "},";
   out += categoriesJson;
   return out;
@@ -63,7 +64,10 @@ std::string WriteInitMessage(bool admin, const SystemInfo& info, std::string_vie
 
 std::string BuildInitMessage() {
   const SystemInfo info = ProbeSystem();
-  const bool admin = IsElevated();
+  return BuildInitMessage(IsElevated(), info);
+}
+
+std::string BuildInitMessage(bool admin, const SystemInfo& info) {
   // The catalogue part is written once per index: an index numbers one fixed
   // set of tweaks, and indexes are never freed, so its address names it.
   static const TweakIndex* writtenFor = nullptr;

@@ -12,6 +12,8 @@
 // Probes the machine and elevation afresh, numbers g_catalogue into the tweak
 // index, and returns the message. UI thread only.
 std::string BuildInitMessage();
+// The same for a machine description and elevation already probed.
+std::string BuildInitMessage(bool admin, const SystemInfo& info);
 
 // The part of "init" from "\"categories\":[" to the end, with the ids
 // UpdateTweakIndex gives the same catalogue.

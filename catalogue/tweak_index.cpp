@@ -16,10 +16,14 @@ std::vector<std::unique_ptr<const TweakIndex>>& g_publishedIndexes =
 bool Numbers(const TweakIndex& index, const Catalogue& catalogue) {
   size_t id = 0;
   for (const Category& category : catalogue) {
-    for (const Tweak& tweak : category.tweaks) {
-      if (id >= index.size() || index[id] != &tweak) return false;
-      ++id;
-    }
+    const size_t count = category.tweaks.size();
+    if (count > index.size() - id) return false;
+    // Checked on every "ready": compare a whole category without branching.
+    const Tweak* first = category.tweaks.data();
+    bool differs = false;
+    for (size_t k = 0; k < count; ++k) differs |= index[id + k] != first + k;
+    if (differs) return false;
+    id += count;
   }
   return id == index.size();
 }
