@@ -116,7 +116,7 @@ constexpr std::string_view kAddHostsEntries = R"ps(
       $entryFailed = $true
       continue
     }
-    $hostsEntryLine = "$($blockingEntry.IPAddress)`t$domain # $comment"
+    $hostsEntryLine = $blockingEntry.IPAddress + "`t" + $domain + ' # ' + $comment
     if (($hostsFileContents -split "`r?`n") -contains $hostsEntryLine) {
       Write-Host 'Skipping, entry already exists.'
       continue
