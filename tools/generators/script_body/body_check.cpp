@@ -3,6 +3,7 @@
 // a file, one "FILE:LINE<tab>SCRIPT" a line, for the PowerShell grammar check.
 //
 //   body_check [--bodies] [--scripts OUT] FILE...
+//   body_check --print SOURCE      writes the source's body to standard output
 //
 // Exit code 0 when every file expanded and linted clean, 1 otherwise, 2 on a
 // usage error.
@@ -20,6 +21,19 @@ int main(int argc, char** argv) {
   bool bodies = false;
   std::string scripts_path;
   std::vector<std::string> files;
+  if (argc == 3 && std::string(argv[1]) == "--print") {
+    std::ifstream in(argv[2], std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    std::string error;
+    std::string body = ExpandScriptSource(content.str(), &error);
+    if (!in || body.empty()) {
+      std::cerr << argv[2] << ": " << (in ? error : "cannot be read") << "\n";
+      return 1;
+    }
+    std::cout << body;
+    return 0;
+  }
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--bodies") {
@@ -27,7 +41,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--scripts" && i + 1 < argc) {
       scripts_path = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
-      std::cerr << "usage: body_check [--bodies] [--scripts OUT] FILE...\n";
+      std::cerr << "usage: body_check [--bodies] [--scripts OUT] FILE... | body_check --print SOURCE\n";
       return 2;
     } else {
       files.push_back(arg);

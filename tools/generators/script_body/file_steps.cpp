@@ -219,8 +219,8 @@ bool ExpandDeletion(const SourceBlock& block, FileFamily family, std::vector<Ste
       CatchUnexpected(JoinStatements({
           JoinPowerShell(kSearchStart),
           files ? "$deletedCount = 0; $failedCount = 0; $skippedCount = 0" : "$deletedCount = 0; $failedCount = 0",
-          permissions ? JoinPowerShell(kGrantFileAccess) : "",
           family == FileFamily::kDirectory ? JoinPowerShell(kUserShellFolderGuard) : "",
+          permissions ? JoinPowerShell(kGrantFileAccess) : "",
           "$foundAbsolutePaths = @()",
           files ? "" : JoinPowerShell(kCollectRecursively),
           JoinPowerShell(kCollectMatches),
@@ -247,7 +247,7 @@ bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, s
 
 // With additional permissions each file gets the Administrators group as
 // owner with full control before the rename, and its former access rules back
-// under its new name after it.
+// after it: under its new name, or under the old one when the rename failed.
 constexpr std::string_view kSoftDeleteOne = R"ps(
   foreach ($path in $foundAbsolutePaths) {
     if (Test-Path -LiteralPath $path -PathType Container) {
@@ -268,14 +268,15 @@ constexpr std::string_view kSoftDeleteOne = R"ps(
     }
     $newPath = $path + '.OLD'
     @@GRANT@@
+    $renamed = $false
     try {
       Move-Item -LiteralPath $path -Destination $newPath -Force -ErrorAction Stop
       Write-Host "Successfully processed `"$path`"."
       $renamedCount++
+      $renamed = $true
     } catch {
       Write-Error "Failed to rename `"$path`" to `"$newPath`": $($_.Exception.Message)"
       $failedCount++
-      continue
     }
     @@RESTORE@@
   }
@@ -291,11 +292,12 @@ constexpr std::string_view kSoftDeleteOne = R"ps(
 constexpr std::string_view kSoftDeleteGrant = R"ps(
     $originalAcl = $null
     try {
-      $originalAcl = Get-Acl -LiteralPath $path
+      $savedAcl = Get-Acl -LiteralPath $path
       $grantAcl = Get-Acl -LiteralPath $path
       $grantAcl.SetOwner($adminSid)
       $grantAcl.AddAccessRule((New-Object System.Security.AccessControl.FileSystemAccessRule($adminSid, 'FullControl', 'Allow')))
       Set-Acl -LiteralPath $path -AclObject $grantAcl -ErrorAction Stop
+      $originalAcl = $savedAcl
     } catch {
       Write-Warning "Failed to grant access to `"$path`": $($_.Exception.Message)"
     }
@@ -303,10 +305,11 @@ constexpr std::string_view kSoftDeleteGrant = R"ps(
 
 constexpr std::string_view kSoftDeleteRestore = R"ps(
     if ($null -ne $originalAcl) {
+      $aclPath = if ($renamed) { $newPath } else { $path }
       try {
-        Set-Acl -LiteralPath $newPath -AclObject $originalAcl -ErrorAction Stop
+        Set-Acl -LiteralPath $aclPath -AclObject $originalAcl -ErrorAction Stop
       } catch {
-        Write-Warning "Failed to restore the access rules of `"$newPath`": $($_.Exception.Message)"
+        Write-Warning "Failed to restore the access rules of `"$aclPath`": $($_.Exception.Message)"
       }
     }
 )ps";

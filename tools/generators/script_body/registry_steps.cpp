@@ -223,7 +223,7 @@ constexpr std::string_view kRestoreKeyAccess = R"ps(
         }
         if ($inheritanceLifted) {
           Write-Host 'Restoring inheritance.'
-          $acl.SetAccessRuleProtection($true, $true)
+          $acl.SetAccessRuleProtection($true, $false)
         }
         $restoreKey.SetAccessControl($acl)
       }

@@ -134,7 +134,7 @@ bool ExpandDisablePerUserService(const SourceBlock& block, std::vector<Step>* st
 constexpr std::string_view kStateFileName = R"ps(
   $stateDirectory = Join-Path $env:APPDATA 'state'
   $stateFilePrefix = $serviceName
-  foreach ($invalidCharacter in [System.IO.Path]::GetInvalidFileNameChars()) { $stateFilePrefix = $stateFilePrefix.Splice([string]$invalidCharacter, '_') }
+  foreach ($invalidCharacter in [System.IO.Path]::GetInvalidFileNameChars()) { $stateFilePrefix = $stateFilePrefix.Replace([string]$invalidCharacter, '_') }
 )ps";
 
 constexpr std::string_view kStopService = R"ps(
@@ -259,11 +259,12 @@ constexpr std::string_view kGrantTaskFile = R"ps(
     $taskFile = Join-Path "$env:SystemRoot\System32\Tasks" ($task.TaskPath + $taskName)
     $originalAcl = $null
     try {
-      $originalAcl = Get-Acl -LiteralPath $taskFile
+      $savedAcl = Get-Acl -LiteralPath $taskFile
       $grantAcl = Get-Acl -LiteralPath $taskFile
       $grantAcl.SetOwner($adminSid)
       $grantAcl.AddAccessRule((New-Object System.Security.AccessControl.FileSystemAccessRule($adminSid, 'FullControl', 'Allow')))
       Set-Acl -LiteralPath $taskFile -AclObject $grantAcl -ErrorAction Stop
+      $originalAcl = $savedAcl
       Write-Host "Successfully granted permissions for `"$taskFile`" ."
     } catch {
       Write-Warning "Failed to grant permissions for `"$taskFile`": $($_.Exception.Message)"

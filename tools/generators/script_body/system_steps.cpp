@@ -258,7 +258,8 @@ constexpr std::string_view kEditorSetting = R"ps(
   try {
     $fileContent = [System.IO.File]::ReadAllText($jsonFilePath)
   } catch {
-    throw "Error, failed to read the settings file: `"$jsonFilePath`". Error: $_"
+    Write-Error "Error, failed to read the settings file: `"$jsonFilePath`". Error: $_"
+    exit 1
   }
   if ([string]::IsNullOrWhiteSpace($fileContent)) {
     Write-Host 'Settings file is empty. Treating it as default empty JSON object.'
@@ -267,7 +268,8 @@ constexpr std::string_view kEditorSetting = R"ps(
   try {
     $settings = $fileContent | ConvertFrom-Json -ErrorAction Stop
   } catch {
-    throw "Error, invalid JSON format in the settings file: `"$jsonFilePath`". Error: $_"
+    Write-Error "Error, invalid JSON format in the settings file: `"$jsonFilePath`". Error: $_"
+    exit 1
   }
   $newValue = $settingValue | ConvertFrom-Json
   $existingSetting = $settings.PSObject.Properties[$settingKey]
@@ -279,7 +281,8 @@ constexpr std::string_view kEditorSetting = R"ps(
   try {
     [System.IO.File]::WriteAllText($jsonFilePath, ($settings | ConvertTo-Json -Depth 100), (New-Object System.Text.UTF8Encoding($false)))
   } catch {
-    throw "Error, failed to write the settings file: `"$jsonFilePath`". Error: $_"
+    Write-Error "Error, failed to write the settings file: `"$jsonFilePath`". Error: $_"
+    exit 1
   }
   Write-Host "Successfully applied the setting to the file: `"$jsonFilePath`"."
 )ps";
