@@ -128,7 +128,12 @@ void CheckGuard(std::string_view script, GuardKind kind, std::string_view name, 
   std::string_view clauses = script.substr(at + head.size(), end - at - head.size());
   std::string expected;
   for (const VersionEntry& entry : VersionTable(kind)) {
-    expected += "'" + std::string(entry.name) + "' { '" + std::string(entry.build) + "' }; ";
+    // Appended piece by piece: see PsAssign.
+    expected += '\'';
+    expected += entry.name;
+    expected += "' { '";
+    expected += entry.build;
+    expected += "' }; ";
   }
   if (clauses != expected) {
     problems->push_back({number, "the version guard's switch does not carry exactly the whole " +

@@ -189,7 +189,9 @@ bool ExpandDeletion(const SourceBlock& block, FileFamily family, std::vector<Ste
                 "icacls take none)",
                 error);
   }
-  std::string quoted = "\"" + std::string(given) + "\"";
+  std::string quoted = "\"";  // built by appending: see PsAssign
+  quoted += given;
+  quoted += '"';
   Step step;
   switch (family) {
     case FileFamily::kDirectoryContents:

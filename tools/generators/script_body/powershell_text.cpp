@@ -30,7 +30,13 @@ std::string PsQuote(std::string_view value) {
 }
 
 std::string PsAssign(std::string_view variable, std::string_view value) {
-  return "$" + std::string(variable) + " = " + PsQuote(value);
+  // Built by appending: "$" + std::string(...) trips a false -Wrestrict
+  // warning of g++ 12 in optimised builds.
+  std::string assignment = "$";
+  assignment += variable;
+  assignment += " = ";
+  assignment += PsQuote(value);
+  return assignment;
 }
 
 std::string JoinPowerShell(std::string_view text) {
