@@ -238,9 +238,9 @@ TEST(ScriptBody, TerminateProcessIsAPlainBatchLineThatRecordsItsOwnFailure) {
   std::vector<std::string> lines = Lines(Expand("terminate-process:\n  executable: app.exe\n"));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[2],
-            "tasklist /fi \"ImageName eq app.exe\" /fo csv 2>NUL | find /i \"app.exe\" >NUL && (echo app.exe is "
-            "running and will be killed.& taskkill /f /im \"app.exe\" || set \"QF_FAILED=1\") || echo Skipping, "
-            "app.exe is not running.");
+            "tasklist /fi \"ImageName eq app.exe\" /fo csv 2>NUL | find /i \"app.exe\" >NUL & if errorlevel 1 (echo "
+            "Skipping, app.exe is not running.) else (echo app.exe is running and will be killed.& taskkill /f /im "
+            "\"app.exe\" || set \"QF_FAILED=1\")");
   EXPECT_EQ(lines[3], "if defined QF_FAILED exit /b 1");
 }
 

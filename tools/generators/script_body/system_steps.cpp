@@ -147,15 +147,16 @@ bool ExpandAddHostsEntries(const SourceBlock& block, std::vector<Step>* steps, s
 
 // A plain batch line, not PowerShell: the failure of taskkill is recorded on
 // the line itself, since find's exit code would otherwise stand for the
-// step's result.
+// step's result. The branch hangs on "if errorlevel", not on "&&"/"||" after
+// a group, whose outcome would depend on the exit code that "set" leaves.
 bool ExpandTerminateProcess(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
   if (!CheckExecutable(block, error)) return false;
   std::string exe(Param(block, "executable"));
   Step step;
   step.header = "Check and terminate the running process \"" + exe + "\"";
-  step.batch = "tasklist /fi \"ImageName eq " + exe + "\" /fo csv 2>NUL | find /i \"" + exe + "\" >NUL && (echo " +
-               exe + " is running and will be killed.& taskkill /f /im \"" + exe +
-               "\" || set \"QF_FAILED=1\") || echo Skipping, " + exe + " is not running.";
+  step.batch = "tasklist /fi \"ImageName eq " + exe + "\" /fo csv 2>NUL | find /i \"" + exe +
+               "\" >NUL & if errorlevel 1 (echo Skipping, " + exe + " is not running.) else (echo " + exe +
+               " is running and will be killed.& taskkill /f /im \"" + exe + "\" || set \"QF_FAILED=1\")";
   steps->push_back(std::move(step));
   return true;
 }
