@@ -2,8 +2,6 @@
 
 #include "tools/generators/script_body/powershell_text.h"
 
-#include <array>
-
 std::string_view Param(const SourceBlock& block, std::string_view name) {
   for (const SourceParam& param : block.params) {
     if (param.name == name) return param.value;

@@ -2,8 +2,6 @@
 
 #include "tools/generators/script_body/body_format.h"
 
-#include <vector>
-
 namespace {
 
 std::string_view Trim(std::string_view text) {
