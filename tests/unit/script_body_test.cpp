@@ -412,6 +412,9 @@ TEST(ScriptBody, ParametersAreCheckedAndErrorsNameTheLine) {
        "line 2: a task folder begins and ends with a backslash, e.g. \\Microsoft\\Windows\\Maps\\"},
       {"deprovision-store-app:\n  package-family: Microsoft.BingNews\n",
        "line 2: a package family name is NAME_PUBLISHERID"},
+      {"title: t\ndelete-registry-value:\n  key: HKCU\\" + std::string(2000, 'k') +
+           "\n  value: v\n  with-additional-permissions: yes\n  min-version: Windows10-1607\n",
+       "line 2: the step line would be longer than the 8191 characters cmd reads"},
   };
   for (const auto& [source, error] : cases) EXPECT_EQ(ErrorOf(source), error);
   // In range and in hexadecimal.

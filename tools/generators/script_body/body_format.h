@@ -18,6 +18,9 @@ inline constexpr std::string_view kFailureReset = "set \"QF_FAILED=\"";
 inline constexpr std::string_view kFailureRecord = "if errorlevel 1 set \"QF_FAILED=1\"";
 inline constexpr std::string_view kFailureExit = "if defined QF_FAILED exit /b 1";
 
+// cmd reads no longer batch line.
+inline constexpr size_t kMaxLineLength = 8191;
+
 // Width of the dashes of a separator and of a title banner.
 inline constexpr size_t kBannerWidth = 58;
 

@@ -38,9 +38,6 @@ constexpr std::array<std::string_view, 24> kHeaderStarts = {
 constexpr std::string_view kBatchStepHeader = "Check and terminate the running process ";
 constexpr std::string_view kBatchStepStart = "tasklist ";
 
-// cmd reads no longer batch line.
-constexpr size_t kMaxLineLength = 8191;
-
 constexpr std::string_view kEarlierNote = "This operation will not run on Windows versions earlier than ";
 constexpr std::string_view kLaterNote = "This operation will not run on Windows versions later than ";
 

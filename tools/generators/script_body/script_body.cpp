@@ -96,7 +96,8 @@ struct BodyWriter {
     text += '\n';
   }
 
-  void AddStep(const Step& step, std::string_view min_version, std::string_view max_version) {
+  // False when the step line would be longer than cmd reads.
+  bool AddStep(const Step& step, std::string_view min_version, std::string_view max_version) {
     if (!templated) Line(kFailureReset);
     templated = true;
     for (const std::string& comment : step.comments) Line(CommentLine(comment));
@@ -104,7 +105,7 @@ struct BodyWriter {
     if (!step.batch.empty()) {
       // The batch step records its failure itself.
       Line(step.batch);
-      return;
+      return true;
     }
     std::string guard;
     if (!min_version.empty()) {
@@ -115,8 +116,11 @@ struct BodyWriter {
       Line(CommentLine(VersionNote(GuardKind::kMaximum, max_version)));
       guard = JoinStatements({guard, VersionGuardScript(GuardKind::kMaximum, max_version)});
     }
-    Line(EncodeStepLine(JoinStatements({guard, step.script})));
+    std::string line = EncodeStepLine(JoinStatements({guard, step.script}));
+    if (line.size() > kMaxLineLength) return false;
+    Line(line);
     Line(kFailureRecord);
+    return true;
   }
 };
 
@@ -157,7 +161,12 @@ std::string ExpandScriptSource(std::string_view source, std::string* error) {
     if (!CheckParams(block, *family, error)) return {};
     std::vector<Step> steps;
     if (!family->expand(block, &steps, error)) return {};
-    for (const Step& step : steps) body.AddStep(step, Param(block, kMinVersion), Param(block, kMaxVersion));
+    for (const Step& step : steps) {
+      if (!body.AddStep(step, Param(block, kMinVersion), Param(block, kMaxVersion))) {
+        *error = LineError(block.line, "the step line would be longer than the 8191 characters cmd reads");
+        return {};
+      }
+    }
   }
   if (body.templated) body.Line(kFailureExit);
   return body.text;
