@@ -1,12 +1,14 @@
 // Writes the catalogue's tweak table as C++ source.
 //
-//   catalogue_table <row list> <script source folder> <output .cpp>
+//   catalogue_table [--verbatim] <row list> <script source folder> <output .cpp>
 //
 // The row list holds one row a line: category key, flag letter (R, W or N),
 // script source path under the source folder, and the name, which is the rest
 // of the line. Lines starting with '#' and empty lines are skipped. Each
-// row's script body is made from its source file; the table refers to the
-// bodies and names as string literals, in row order.
+// row's script body is expanded from its source file by the step families
+// (docs/script-source.md); with --verbatim, which the table writer's own tests
+// use, a source is taken as the body unchanged. The table refers to the bodies
+// and names as string literals, in row order.
 
 #include <cstdio>
 #include <fstream>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "catalogue/category_keys.h"
+#include "tools/generators/script_body/script_body.h"
 
 namespace {
 
@@ -30,10 +33,6 @@ struct Row {
   std::string source;  // path under the script source folder
   std::string name;
 };
-
-// The script body of a row, made from the text of its source file. Until the
-// step families are in place a source is the body itself.
-std::string ScriptBodyFromSource(std::string_view source) { return std::string(source); }
 
 std::optional<std::string> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -176,13 +175,14 @@ std::string WriteTable(const std::vector<Row>& rows, const std::vector<std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: catalogue_table <row list> <script source folder> <output .cpp>\n";
+  const bool verbatim = argc == 5 && std::string_view(argv[1]) == "--verbatim";
+  if (argc != 4 && !verbatim) {
+    std::cerr << "usage: catalogue_table [--verbatim] <row list> <script source folder> <output .cpp>\n";
     return 2;
   }
-  const std::string rowList = argv[1];
-  const std::string sourceFolder = argv[2];
-  const std::string outputPath = argv[3];
+  const std::string rowList = argv[argc - 3];
+  const std::string sourceFolder = argv[argc - 2];
+  const std::string outputPath = argv[argc - 1];
 
   const std::optional<std::string> rowText = ReadFile(rowList);
   if (!rowText) {
@@ -213,7 +213,19 @@ int main(int argc, char** argv) {
       std::cerr << path << ": a script source holds no NUL byte\n";
       return 1;
     }
-    bodies.push_back(ScriptBodyFromSource(*source));
+    // A row whose source is still empty has an empty script, which the runner
+    // refuses and a run reports as failed.
+    if (verbatim || source->empty()) {
+      bodies.push_back(*source);
+      continue;
+    }
+    std::string expandError;
+    std::string body = ExpandScriptSource(*source, &expandError);
+    if (!expandError.empty()) {
+      std::cerr << path << ": " << expandError << "\n";
+      return 1;
+    }
+    bodies.push_back(std::move(body));
   }
 
   const std::string table = WriteTable(*rows, bodies);
