@@ -519,6 +519,19 @@ describe('tooltip and cursor', () => {
     assert.deepEqual(await place(1000, 100), ['900px', '120px']);
     await page.mouse.move(5, 5);
     assert.equal(await hasClass(page, '#tooltip', 'show'), false);
+
+    // A click re-renders the card under the pointer, which then gets no leave
+    // event; moving straight off it into empty space must still drop the
+    // tooltip and the hover look. Whether the browser updates the hover before
+    // the move is a matter of timing, so the sequence runs a few times.
+    const list = await page.$eval('#tweaks', (l) => l.getBoundingClientRect().toJSON());
+    for (let i = 0; i < 4; i++) {
+      await page.click('#tweaks .tweak');
+      await page.mouse.move(list.x + list.width / 2, list.bottom - 10);
+      await page.waitForTimeout(100);
+      assert.equal(await hasClass(page, '#tooltip', 'show'), false);
+      assert.equal(await hasClass(page, 'body', 'cursor-hover'), false);
+    }
     await close();
   });
 
