@@ -69,6 +69,21 @@ describe('preview without a host', () => {
     await close();
   });
 
+  test('the splash covers the first paint, centred, above everything', async () => {
+    const { page, close } = await openPage(browser);
+    const splash = await page.$eval('#splash', (e) => {
+      const r = e.getBoundingClientRect();
+      const label = e.firstElementChild.getBoundingClientRect();
+      const style = getComputedStyle(e);
+      return { w: r.width, h: r.height, z: style.zIndex, bg: style.backgroundColor, cx: label.x + label.width / 2, cy: label.y + label.height / 2 };
+    });
+    assert.deepEqual([splash.w, splash.h, splash.z, splash.bg], [1280, 860, '999999', 'rgb(0, 0, 0)']);
+    assert.ok(Math.abs(splash.cx - 640) < 20 && Math.abs(splash.cy - 430) < 2);
+    assert.equal(await page.evaluate(() => document.elementFromPoint(640, 430).closest('#splash') !== null), true);
+    await page.screenshot({ path: screenshotPath('1280x860-splash') });
+    await close();
+  });
+
   test('1280 × 860: both views side by side as designed', async () => {
     const { page, close } = await previewPage(1280);
     // A short run's worth of lines and counters, to show every log colour and the bars.
@@ -103,6 +118,9 @@ describe('preview without a host', () => {
     const ex = (await boxes(page, ['#view-expert']))[0];
     assert.ok(stats.bottom <= ex.bottom + 1, 'the expert view fits the window');
     await page.screenshot({ path: screenshotPath('1280x860-expert') });
+    await page.click('#btn-expert');
+    await settle(page);
+    await page.screenshot({ path: screenshotPath('1280x860-confirm') });
     await close();
   });
 
