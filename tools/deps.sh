@@ -24,3 +24,9 @@ qf_need_packages() {
 
 QF_NATIVE_PACKAGES="cmake make g++ libgtest-dev libbenchmark-dev clang-format"
 QF_WINDOWS_PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine"
+QF_PAGE_PACKAGES="chromium nodejs"
+
+# npm ships inside some nodejs builds and as Debian's own package alongside others.
+qf_need_npm() {
+  command -v npm >/dev/null || qf_need_packages npm
+}

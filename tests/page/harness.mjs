@@ -1,0 +1,177 @@
+// Shared set-up of the page tier: Debian's Chromium driven by playwright-core,
+// offline, with the page document opened from the source tree either on its own
+// (preview mode) or with a scripted window.chrome.webview that records what the
+// page sends and delivers what the host would post.
+import { chromium } from 'playwright-core';
+import { spawn } from 'node:child_process';
+import { mkdirSync } from 'node:fs';
+import path from 'node:path';
+import { createInterface } from 'node:readline';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const repoRoot = path.resolve(here, '../..');
+export const pageUrl = pathToFileURL(path.join(repoRoot, 'page/index.html')).href;
+export const artefactDir = path.join(repoRoot, 'tests/artefacts/page');
+
+// The only outside hosts the page may ask for: the web-font stylesheet and its fonts.
+export const FONT_HOSTS = ['fonts.googleapis.com', 'fonts.gstatic.com'];
+
+export const CATEGORY_LABELS = {
+  cleanup: 'Очистка и кэши',
+  telemetry: 'Телеметрия',
+  browsers: 'Браузеры и приложения',
+  security: 'Безопасность и протоколы',
+  network: 'Сеть',
+  explorer: 'Проводник и меню',
+  updates: 'Обновления и Store',
+  power: 'Питание',
+  defender: 'Windows Defender',
+  services: 'Службы и задачи',
+  input: 'Ввод и распознавание',
+  remote: 'Удалённый доступ',
+  accounts: 'Учётные записи',
+  notify: 'Уведомления и реклама',
+  hardware: 'Железо (только под твой чип!)',
+  misc: 'Разное',
+};
+
+export const WARNING_SENTENCE = ' В выборке есть опасные твики (CPU Mitigations и т.п.) — используй осторожно.';
+
+export async function launchBrowser() {
+  return chromium.launch({
+    executablePath: process.env.QF_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: [
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+      '--no-first-run',
+      // Nothing outside this machine is reachable; fail every name lookup at once.
+      '--host-resolver-rules=MAP * ~NOTFOUND',
+    ],
+  });
+}
+
+// Installed before any script of the page runs: a stand-in for WebView2's
+// window.chrome.webview. Each postMessage is recorded with what was already in
+// place when it came (listeners, working mode switch and confirm buttons).
+function scriptedWebView() {
+  const listeners = [];
+  const sent = [];
+  const probeBindings = () => {
+    const expertButton = document.querySelector('#mode-switch button[data-mode="expert"]');
+    const autoButton = document.querySelector('#mode-switch button[data-mode="auto"]');
+    const confirm = document.getElementById('confirm');
+    const cancel = confirm && confirm.querySelector('[data-action="cancel"]');
+    if (!expertButton || !autoButton || !cancel) return { modeSwitch: false, confirm: false };
+    expertButton.click();
+    const modeSwitch = document.getElementById('view-expert').classList.contains('active');
+    autoButton.click();
+    confirm.classList.add('show');
+    cancel.click();
+    return { modeSwitch, confirm: !confirm.classList.contains('show') };
+  };
+  window.chrome = window.chrome || {};
+  window.chrome.webview = {
+    postMessage(data) {
+      const entry = { data, kind: typeof data, listeners: listeners.length };
+      if (sent.length === 0) entry.bound = probeBindings();
+      sent.push(entry);
+    },
+    addEventListener(type, fn) {
+      if (type === 'message') listeners.push(fn);
+    },
+    removeEventListener(type, fn) {
+      const i = listeners.indexOf(fn);
+      if (type === 'message' && i >= 0) listeners.splice(i, 1);
+    },
+  };
+  window.__qf = {
+    sent,
+    deliver(data) {
+      for (const fn of listeners.slice()) fn({ data });
+    },
+  };
+}
+
+// Opens the page in a fresh context. `bridge`: install the scripted web view.
+// Returns the page, what it requested from outside, and its script errors.
+export async function openPage(browser, { bridge = true, width = 1280, height = 860, clock = false } = {}) {
+  const context = await browser.newContext({ viewport: { width, height } });
+  const outside = [];
+  await context.route('**/*', (route) => {
+    const url = route.request().url();
+    if (url.startsWith('file:') || url.startsWith('data:')) return route.continue();
+    outside.push(url);
+    return route.abort('internetdisconnected');
+  });
+  if (bridge) await context.addInitScript(scriptedWebView);
+  const page = await context.newPage();
+  const errors = [];
+  const consoleLines = [];
+  page.on('pageerror', (e) => errors.push(String(e)));
+  page.on('console', (m) => consoleLines.push(m.text()));
+  // A fake clock that moves only when the test says so (runFor).
+  if (clock) {
+    const start = new Date('2024-05-06T09:05:03').getTime();
+    await page.clock.install({ time: start });
+    await page.clock.pauseAt(start + 1);
+  }
+  await page.goto(pageUrl);
+  return { page, context, outside, errors, consoleLines, close: () => context.close() };
+}
+
+// What the page has sent through the scripted web view, parsed.
+export async function sentCommands(page) {
+  return page.evaluate(() => window.__qf.sent.map((e) => JSON.parse(e.data)));
+}
+
+// Delivers one message as the host posts it (already parsed, as
+// PostWebMessageAsJson does), or as a string when given one.
+export async function deliver(page, msg) {
+  await page.evaluate((m) => window.__qf.deliver(m), msg);
+}
+
+export async function texts(page, selector) {
+  return page.$$eval(selector, (els) => els.map((e) => e.textContent));
+}
+
+export async function text(page, selector) {
+  return page.$eval(selector, (e) => e.textContent);
+}
+
+export async function hasClass(page, selector, cls) {
+  return page.$eval(selector, (e, c) => e.classList.contains(c), cls);
+}
+
+export function screenshotPath(name) {
+  mkdirSync(artefactDir, { recursive: true });
+  return path.join(artefactDir, name + '.png');
+}
+
+// The native "init": the bridge program's answer to "ready". QF_BRIDGE names a
+// program that reads page commands, one JSON text a line, on standard input and
+// writes every message for the page, one a line, on standard output.
+export const BRIDGE_SKIP = process.env.QF_BRIDGE
+  ? false
+  : 'needs the native init: set QF_BRIDGE to the bridge program';
+
+export async function nativeInit() {
+  const child = spawn(process.env.QF_BRIDGE, [], { stdio: ['pipe', 'pipe', 'inherit'] });
+  const lines = createInterface({ input: child.stdout });
+  const timer = setTimeout(() => child.kill(), 30000);
+  try {
+    child.stdin.write('{"cmd":"ready"}\n');
+    for await (const line of lines) {
+      if (line.startsWith('{"type":"init"')) return JSON.parse(line);
+    }
+    throw new Error('the bridge ended without an init message');
+  } finally {
+    clearTimeout(timer);
+    child.stdin.end();
+    child.kill();
+  }
+}

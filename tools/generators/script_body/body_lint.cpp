@@ -1,0 +1,348 @@
+#include "tools/generators/script_body/body_lint.h"
+
+#include "tools/generators/script_body/body_format.h"
+#include "tools/generators/script_body/version_guard.h"
+
+#include <array>
+#include <optional>
+
+namespace {
+
+// How step headers begin (after ":: "); a header is followed by its step line.
+constexpr std::array<std::string_view, 24> kHeaderStarts = {
+    "Set the registry value: ",
+    "Delete the registry value ",
+    "Remove the registry key ",
+    "Create \"",
+    "Clear registry values from ",
+    "Clear directory contents",
+    "Delete files matching pattern: ",
+    "Delete directory ",
+    "Soft delete files matching pattern: ",
+    "Disable service(s): ",
+    "Disable the ",
+    "Stop service: ",
+    "Start service: ",
+    "Disable scheduled task(s): ",
+    "Uninstall ",
+    "Add hosts entries for ",
+    "Add a rule to prevent the executable ",
+    "Activate the DisallowRun policy",
+    "Suggest restarting ",
+    "Empty the Recycle Bin",
+    "Disable NetBIOS over TCP/IP",
+    "Create a placeholder file at ",
+    "Remove the ",
+    "Check and terminate the running process ",
+};
+constexpr std::string_view kBatchStepHeader = "Check and terminate the running process ";
+constexpr std::string_view kBatchStepStart = "tasklist ";
+
+constexpr std::string_view kEarlierNote = "This operation will not run on Windows versions earlier than ";
+constexpr std::string_view kLaterNote = "This operation will not run on Windows versions later than ";
+
+bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+std::vector<std::string_view> SplitLines(std::string_view body) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < body.size()) {
+    size_t end = body.find('\n', start);
+    if (end == std::string_view::npos) end = body.size();
+    lines.push_back(body.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool IsComment(std::string_view line) { return StartsWith(line, "::"); }
+
+bool IsSeparator(std::string_view line) { return line == SeparatorLine(); }
+
+// ":: " followed by dashes only (of any number) or by dashes, a title and
+// dashes: the two comment forms built of dashes.
+bool IsDashLine(std::string_view line) { return StartsWith(line, ":: -") && line.back() == '-'; }
+
+bool IsHeader(std::string_view line) {
+  if (!StartsWith(line, ":: ")) return false;
+  std::string_view text = line.substr(3);
+  for (std::string_view start : kHeaderStarts) {
+    if (StartsWith(text, start)) return true;
+  }
+  return false;
+}
+
+std::optional<GuardKind> NoteKind(std::string_view line, std::string_view* name) {
+  if (!StartsWith(line, ":: ")) return std::nullopt;
+  std::string_view text = line.substr(3);
+  for (auto [prefix, kind] :
+       {std::pair{kEarlierNote, GuardKind::kMinimum}, std::pair{kLaterNote, GuardKind::kMaximum}}) {
+    if (StartsWith(text, prefix) && text.size() > prefix.size() + 1 && text.back() == '.') {
+      *name = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+      return kind;
+    }
+  }
+  return std::nullopt;
+}
+
+void CheckDashLine(const std::vector<std::string_view>& lines, size_t i, std::vector<LintProblem>* problems) {
+  int number = static_cast<int>(i) + 1;
+  std::string_view text = lines[i].substr(3);
+  size_t left = text.find_first_not_of('-');
+  if (left == std::string_view::npos) {
+    if (text.size() != kBannerWidth) problems->push_back({number, "a separator has 58 dashes"});
+    return;
+  }
+  size_t right = text.size() - 1 - text.find_last_not_of('-');
+  bool centred = text.size() == kBannerWidth && (right == left || right == left + 1) && text[left] != ' ' &&
+                 text[text.size() - right - 1] != ' ';
+  if (!centred) {
+    problems->push_back({number, "a title banner is centred in dashes to 58 characters, the odd dash to the right"});
+  }
+  if (i == 0 || i + 1 >= lines.size() || !IsSeparator(lines[i - 1]) || !IsSeparator(lines[i + 1])) {
+    problems->push_back({number, "a title banner stands between two separators"});
+  }
+}
+
+// The guard of the given kind and version in a decoded script, with the whole
+// table of its kind.
+void CheckGuard(std::string_view script, GuardKind kind, std::string_view name, int number,
+                std::vector<LintProblem>* problems) {
+  bool minimum = kind == GuardKind::kMinimum;
+  std::string limit = minimum ? "$minVersion" : "$maxVersion";
+  std::string head = "$versionName = '" + std::string(name) + "'; " + limit + " = switch ($versionName) { ";
+  size_t at = script.find(head);
+  if (at == std::string_view::npos) {
+    problems->push_back({number, "the step has no " + std::string(minimum ? "minimum" : "maximum") +
+                                     " version guard for " + std::string(name)});
+    return;
+  }
+  size_t end = script.find("default { throw ", at);
+  if (end == std::string_view::npos) {
+    problems->push_back({number, "the version guard's switch has no default that raises an internal error"});
+    return;
+  }
+  std::string_view clauses = script.substr(at + head.size(), end - at - head.size());
+  std::string expected;
+  for (const VersionEntry& entry : VersionTable(kind)) {
+    // Appended piece by piece: see PsAssign.
+    expected += '\'';
+    expected += entry.name;
+    expected += "' { '";
+    expected += entry.build;
+    expected += "' }; ";
+  }
+  if (clauses != expected) {
+    problems->push_back({number, "the version guard's switch does not carry exactly the whole " +
+                                     std::string(minimum ? "minimum" : "maximum") + " table"});
+  }
+  std::string compare = std::string("if ($verNoPatch ") + (minimum ? "-lt" : "-gt") + " [version]" + limit + ") { ";
+  size_t test = script.find(compare, end);
+  if (test == std::string_view::npos || script.find("; exit 0 }", test) == std::string_view::npos) {
+    problems->push_back({number, "the version guard does not compare the running version and exit with 0"});
+  }
+}
+
+}  // namespace
+
+bool DecodeStepLine(std::string_view line, std::string* script, std::string* problem) {
+  if (!StartsWith(line, kStepLinePrefix)) {
+    *problem = "a step line begins with \"" + std::string(kStepLinePrefix) + "\"";
+    return false;
+  }
+  // cmd, first pass: percent signs. In a step line every one is doubled.
+  std::string expanded;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '%') {
+      expanded += line[i];
+    } else if (i + 1 < line.size() && line[i + 1] == '%') {
+      expanded += '%';
+      ++i;
+    } else {
+      *problem = "a single percent sign in a step line would be expanded or dropped by cmd";
+      return false;
+    }
+  }
+  // cmd, second pass: quotes toggle; outside them a caret escapes the next
+  // character and &, |, < and > are operators.
+  std::string passed;
+  bool quoted = false;
+  for (size_t i = 0; i < expanded.size(); ++i) {
+    char c = expanded[i];
+    if (c == '"') {
+      quoted = !quoted;
+      passed += c;
+    } else if (!quoted && c == '^') {
+      if (i + 1 == expanded.size()) {
+        *problem = "a caret at the end of a step line continues it on the next line";
+        return false;
+      }
+      passed += expanded[++i];
+    } else if (!quoted && (c == '&' || c == '|' || c == '<' || c == '>')) {
+      *problem = std::string("the cmd operator ") + c + " stands outside quotes in a step line";
+      return false;
+    } else {
+      passed += c;
+    }
+  }
+  if (quoted) {
+    *problem = "a step line leaves a double quote unbalanced";
+    return false;
+  }
+  // PowerShell's command line: the script is one argument in double quotes.
+  // Inside them "" gives a double quote and ends the quoted part, and the next
+  // " begins a new one, so """ stands for one double quote (and a run of
+  // 3 x n quotes for n of them) while the text stays quoted throughout.
+  std::string_view argument = std::string_view(passed).substr(kStepLinePrefix.size());
+  if (argument.size() < 2 || argument.front() != '"' || argument.back() != '"') {
+    *problem = "the script of a step line stands in double quotes";
+    return false;
+  }
+  std::string_view inner = argument.substr(1, argument.size() - 2);
+  std::string decoded;
+  for (size_t i = 0; i < inner.size(); ++i) {
+    if (inner[i] == '"') {
+      if (inner.substr(i, 3) != "\"\"\"") {
+        *problem = "a double quote in a step script is written \"^\"\"";
+        return false;
+      }
+      i += 2;
+    }
+    if (inner[i] == '\\' && (i + 1 == inner.size() || inner[i + 1] == '"')) {
+      *problem = "a backslash before a double quote would escape it in PowerShell's command line";
+      return false;
+    }
+    decoded += inner[i];
+  }
+  *script = std::move(decoded);
+  return true;
+}
+
+std::vector<LintProblem> LintBody(std::string_view body) {
+  std::vector<LintProblem> problems;
+  if (body.empty()) return {{0, "the body is empty"}};
+  if (body.back() != '\n') problems.push_back({0, "the body ends with a line feed"});
+  std::vector<std::string_view> lines = SplitLines(body);
+  int first_record = 0;
+  int reset = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    int number = static_cast<int>(i) + 1;
+    std::string_view line = lines[i];
+    for (char c : line) {
+      auto byte = static_cast<unsigned char>(c);
+      if (c == '\r') {
+        problems.push_back({number, "a carriage return (lines end with LF only)"});
+      } else if (c == '\0') {
+        problems.push_back({number, "a NUL byte"});
+      } else if (byte > 127) {
+        problems.push_back({number, "a byte above 127 (bodies are ASCII)"});
+      } else if (byte < 32 && c != '\t') {
+        problems.push_back({number, "a control byte"});
+      } else if (c == '!') {
+        problems.push_back({number, "an exclamation mark (the wrapper's delayed expansion eats it)"});
+      } else {
+        continue;
+      }
+      break;
+    }
+    if (line.size() > kMaxLineLength) problems.push_back({number, "a line longer than cmd reads (8191 characters)"});
+    if (line.find("%~") != std::string_view::npos && IsComment(line)) {
+      problems.push_back({number, "\"%~\" in a comment is a batch syntax error"});
+    }
+    if (line == kFailureReset && reset == 0) reset = number;
+    if (line == kFailureRecord || line.find("set \"QF_FAILED=1\"") != std::string_view::npos) {
+      if (first_record == 0) first_record = number;
+    }
+    if (IsDashLine(line)) CheckDashLine(lines, i, &problems);
+
+    std::string_view version;
+    if (NoteKind(line, &version).has_value()) {
+      size_t back = i;
+      while (back > 0 && NoteKind(lines[back - 1], &version).has_value()) --back;
+      if (back == 0 || !IsHeader(lines[back - 1])) {
+        problems.push_back({number, "a version note follows a step header"});
+      }
+    }
+
+    if (IsHeader(line)) {
+      bool batch = StartsWith(line.substr(3), kBatchStepHeader);
+      size_t next = i + 1;
+      std::optional<GuardKind> previous;
+      std::vector<std::pair<GuardKind, std::string_view>> notes;
+      std::optional<GuardKind> kind;
+      while (next < lines.size() && (kind = NoteKind(lines[next], &version)).has_value()) {
+        if (previous == GuardKind::kMaximum || previous == kind) {
+          problems.push_back({static_cast<int>(next) + 1, "at most one minimum note then one maximum note"});
+        }
+        bool known = IsKnownVersion(*kind, version);
+        if (!known) problems.push_back({static_cast<int>(next) + 1, "unknown version name " + std::string(version)});
+        if (known) notes.emplace_back(*kind, version);
+        previous = kind;
+        ++next;
+      }
+      bool step_follows = next < lines.size() &&
+                          (batch ? StartsWith(lines[next], kBatchStepStart) : StartsWith(lines[next], kStepLinePrefix));
+      if (!step_follows) {
+        problems.push_back({number, "a step header is followed by its one step line"});
+      } else if (batch && !notes.empty()) {
+        problems.push_back({number, "a batch step carries no version guard"});
+      } else if (!batch) {
+        std::string script, problem;
+        if (DecodeStepLine(lines[next], &script, &problem)) {
+          for (auto [note_kind, note_version] : notes) {
+            CheckGuard(script, note_kind, note_version, static_cast<int>(next) + 1, &problems);
+          }
+        }
+      }
+    }
+
+    if (StartsWith(line, kStepLinePrefix)) {
+      std::string script, problem;
+      if (!DecodeStepLine(line, &script, &problem)) {
+        problems.push_back({number, problem});
+      } else {
+        bool noted = i > 0 && NoteKind(lines[i - 1], &version).has_value();
+        bool guarded = script.find("$minVersion = switch") != std::string::npos ||
+                       script.find("$maxVersion = switch") != std::string::npos;
+        if (guarded && !noted) problems.push_back({number, "a guarded step is preceded by its version note"});
+      }
+      if (i + 1 >= lines.size() || lines[i + 1] != kFailureRecord) {
+        problems.push_back({number, "a step line is followed by \"" + std::string(kFailureRecord) + "\""});
+      }
+    }
+  }
+  if (first_record != 0) {
+    if (reset == 0 || reset > first_record) {
+      problems.push_back({first_record, "a body that records failures first clears QF_FAILED"});
+    }
+    std::string_view last;
+    for (std::string_view line : lines) {
+      if (!line.empty() && !IsComment(line)) last = line;
+    }
+    if (last != kFailureExit) {
+      problems.push_back({0, "a body that records failures ends with \"" + std::string(kFailureExit) + "\""});
+    }
+  }
+  return problems;
+}
+
+std::vector<StepScript> StepScripts(std::string_view body) {
+  std::vector<StepScript> scripts;
+  std::vector<std::string_view> lines = SplitLines(body);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string script, problem;
+    if (StartsWith(lines[i], kStepLinePrefix) && DecodeStepLine(lines[i], &script, &problem)) {
+      scripts.push_back({static_cast<int>(i) + 1, std::move(script)});
+    }
+  }
+  return scripts;
+}
+
+std::string FormatProblems(const std::vector<LintProblem>& problems) {
+  std::string text;
+  for (const LintProblem& problem : problems) {
+    if (problem.line > 0) text += "line " + std::to_string(problem.line) + ": ";
+    text += problem.message + "\n";
+  }
+  return text;
+}
