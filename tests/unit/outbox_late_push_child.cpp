@@ -1,0 +1,42 @@
+// Child program of outbox_late_push_test: the shape of closing the window while
+// a run is active. The UI thread runs its loop and drains, a run thread keeps
+// pushing, then the window goes away and main returns while the run thread is
+// still pushing. Exit code 0 unless something breaks during process exit.
+#include <string>
+#include <thread>
+
+#include "platform/message_window.h"
+#include "protocol/outbox.h"
+#include "protocol/page_messages.h"
+
+namespace {
+
+constexpr int kDeliveredBeforeClose = 200;
+int g_delivered = 0;
+
+void OnMessage(uint32_t message) {
+  if (message != WM_OUTBOX) return;
+  DrainOutbox();
+  if (g_delivered >= kDeliveredBeforeClose) platform::QuitMessageLoop(0);
+}
+
+}  // namespace
+
+int main() {
+  const platform::Window window = platform::CreateMessageWindow(&OnMessage);
+  if (window == nullptr) return 2;
+  g_mainWindow = window;
+  g_webView = [](const std::u16string&) { ++g_delivered; };
+
+  std::thread([] {
+    for (int i = 0;; ++i) {
+      LogInfo("[%d/%d] %s", i + 1, 421, "Disable telemetry");
+      PostProgress(i, 421, i, 0);
+      PostToPageUtf8("{\"type\":\"done\",\"ok\":" + std::to_string(i) + ",\"err\":0}");
+    }
+  }).detach();
+
+  const int code = platform::RunMessageLoop();
+  platform::DestroyMessageWindow(window);
+  return code;
+}
