@@ -46,7 +46,8 @@ void HandlePageMessageWith(std::string_view text, const PageCommandActions& acti
 }
 
 PageCommandActions SystemPageCommandActions() {
-  return {BuildInitMessage, [](std::vector<int32_t> ids) { std::thread(OptimizeRun, std::move(ids)).detach(); }};
+  return {[] { return BuildInitMessage(); },
+          [](std::vector<int32_t> ids) { std::thread(OptimizeRun, std::move(ids)).detach(); }};
 }
 
 void HandlePageMessage(std::string_view text) {

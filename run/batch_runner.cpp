@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/elevation.h"
+#include "platform/machine.h"
 #include "run/batch_runner_internal.h"
 
 std::atomic<uint32_t> g_batchFileCounter{0};
@@ -71,7 +71,7 @@ bool RunBatchScriptWith(const BatchSystem& system, const char* script, uint32_t 
 }
 
 BatchSystem SystemBatchOperations() {
-  return {platform::TemporaryDirectory, platform::CurrentProcessId,     platform::ProcessTokenIsElevated,
+  return {platform::TemporaryDirectory, platform::CurrentProcessId,     platform::ProcessIsElevated,
           platform::CreateNewFile,      platform::OpenLockedForReading, platform::CloseFile,
           platform::DeleteFileAt,       platform::StartHiddenProcess,   platform::WaitAndClose};
 }

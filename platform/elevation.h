@@ -1,8 +1,0 @@
-#pragma once
-
-namespace platform {
-
-// True when the process token is elevated; false also when it cannot be read.
-bool ProcessTokenIsElevated();
-
-}  // namespace platform

@@ -1,0 +1,146 @@
+// The dispatcher's answers, with the run and "init" replaced.
+#include "protocol/dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/init_message.h"
+#include "protocol/run_state.h"
+#include "run/optimize_run.h"
+#include "run_messages.h"
+
+namespace {
+
+using Messages = std::vector<std::string>;
+
+std::string Warn(const std::string& text) {
+  return "{\"type\":\"log\",\"level\":\"warn\",\"text\":" + JsonQuote(text) + "}";
+}
+
+class DispatcherTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    CollectPageMessages();
+    g_running = false;
+    g_cancelRequested = false;
+  }
+  void Handle(std::string_view text) { HandlePageMessageWith(text, actions); }
+
+  std::vector<std::vector<int32_t>> started;
+  bool runningWhenStarted = false;
+  PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
+                             [this](std::vector<int32_t> ids) {
+                               runningWhenStarted = g_running;
+                               started.push_back(std::move(ids));
+                             }};
+};
+
+TEST_F(DispatcherTest, ReadyIsAnsweredWithInitEachTime) {
+  Handle(R"({"cmd":"ready"})");
+  Handle(R"({"cmd" : "ready"})");
+  EXPECT_EQ(TakePageMessages(), (Messages{"{\"type\":\"init\"}", "{\"type\":\"init\"}"}));
+}
+
+TEST_F(DispatcherTest, UnknownCommandsAreShownAsReceived) {
+  Handle(R"({"cmd":"Ready"})");
+  Handle("{\"cmd\":\t\"ready\"}");
+  Handle("not json at all");
+  Handle(R"({"cmd":"a\"b"})");
+  EXPECT_EQ(TakePageMessages(), (Messages{Warn("Unknown command: Ready"), Warn("Unknown command: "),
+                                          Warn("Unknown command: "), Warn("Unknown command: a\"b")}));
+}
+
+TEST_F(DispatcherTest, OptimizeStartsARunWithTheIdsInOrder) {
+  Handle(R"({"cmd":"optimize","ids":[5,2,5]})");
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0], (std::vector<int32_t>{5, 2, 5}));
+  // Raised before the thread starts, so a second "optimize" is refused at once.
+  EXPECT_TRUE(runningWhenStarted);
+  Handle(R"({"cmd":"optimize","ids":[1]})");
+  EXPECT_EQ(started.size(), 1u);
+  EXPECT_EQ(TakePageMessages(), (Messages{Warn("Already running, please wait.")}));
+}
+
+TEST_F(DispatcherTest, OptimizeWhileRunningIsRefusedWhateverItsIds) {
+  g_running = true;
+  Handle(R"({"cmd":"optimize"})");
+  Handle(R"({"cmd":"optimize","ids":[]})");
+  EXPECT_TRUE(started.empty());
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Warn("Already running, please wait."), Warn("Already running, please wait.")}));
+  EXPECT_TRUE(g_running);
+}
+
+TEST_F(DispatcherTest, EmptySelectionIsRefusedButUnknownIdsRun) {
+  Handle(R"({"cmd":"optimize","ids":[]})");
+  Handle(R"({"cmd":"optimize","ids":"5"})");
+  Handle(R"({"cmd":"optimize"})");
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Warn("Nothing to do: empty selection."), Warn("Nothing to do: empty selection."),
+                      Warn("Nothing to do: empty selection.")}));
+  EXPECT_FALSE(g_running);
+  Handle(R"({"cmd":"optimize","ids":[-1]})");
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0], (std::vector<int32_t>{-1}));
+}
+
+TEST_F(DispatcherTest, ThreadThatCannotStartIsReportedAndLeavesNoRun) {
+  actions.startRun = [](std::vector<int32_t>) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  EXPECT_NO_THROW(Handle(R"({"cmd":"optimize","ids":[1]})"));
+  EXPECT_FALSE(g_running);
+  EXPECT_EQ(TakePageMessages(), (Messages{Warn("Could not start the run, please try again.")}));
+}
+
+TEST_F(DispatcherTest, CancelRaisesTheFlagAndPostsNothing) {
+  Handle(R"({"cmd":"cancel"})");
+  EXPECT_TRUE(g_cancelRequested);
+  EXPECT_TRUE(TakePageMessages().empty());
+}
+
+// "optimize", "cancel" and "ready" from the UI thread while runs execute: the
+// page may reload and click at any time. Never two runs at once, no race
+// (this test is meant for the ThreadSanitizer build).
+TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
+  g_catalogue = BuildCatalogue();
+  CollectPageMessages();
+  g_running = false;
+  std::atomic<int> active{0};
+  std::atomic<int> maxActive{0};
+  std::atomic<int> runsStarted{0};
+  const ScriptRunner slowScript = [&](const char*) {
+    const int now = ++active;
+    int seen = maxActive;
+    while (now > seen && !maxActive.compare_exchange_weak(seen, now)) {
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    --active;
+    return true;
+  };
+  const PageCommandActions actions{[] { return BuildInitMessage(false, SystemInfo{}); },
+                                   [&](std::vector<int32_t> ids) {
+                                     ++runsStarted;
+                                     std::thread(OptimizeRunWith, std::move(ids), slowScript).detach();
+                                   }};
+  size_t delivered = 0;
+  for (int i = 0; i < 600; ++i) {
+    HandlePageMessageWith(R"({"cmd":"optimize","ids":[0,1,2,3]})", actions);
+    if (i % 7 == 0) HandlePageMessageWith(R"({"cmd":"cancel"})", actions);
+    if (i % 5 == 0) HandlePageMessageWith(R"({"cmd":"ready"})", actions);
+    delivered += TakePageMessages().size();
+  }
+  while (g_running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  delivered += TakePageMessages().size();
+  EXPECT_EQ(maxActive.load(), 1);
+  EXPECT_GT(runsStarted.load(), 1);
+  EXPECT_GT(delivered, 600u);
+}
+
+}  // namespace
