@@ -32,8 +32,8 @@ Window CreateMessageWindow(MessageHandler handler) {
   }();
   if (windowClass == 0) return nullptr;
   // A message-only window: no display needed, never shown, receives posted messages.
-  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
-                                nullptr);
+  HWND window =
+      CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (window == nullptr) return nullptr;
   // Posted messages are dispatched only by the loop, so none can arrive before this.
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handler));

@@ -59,14 +59,16 @@ TEST_F(PageMessages, LevelOutsideTheTableIsWrittenAsInfo) {
 
 TEST_F(PageMessages, QuotesAndLineBreaksAreEscapedSoTheMessageStaysJson) {
   LogWarn("Unknown command: %s", "say \"hi\"\r\n\tback\\slash");
-  EXPECT_EQ(Delivered(), std::vector<std::u16string>{
-                             uR"({"type":"log","level":"warn","text":"Unknown command: say \"hi\"\r\n\tback\\slash"})"});
+  EXPECT_EQ(Delivered(),
+            std::vector<std::u16string>{
+                uR"({"type":"log","level":"warn","text":"Unknown command: say \"hi\"\r\n\tback\\slash"})"});
 }
 
 TEST_F(PageMessages, LongLogTextIsCutTo1023Bytes) {
   const std::string text(2000, 'a');
   LogInfo("%s", text.c_str());
-  const std::u16string expected = u"{\"type\":\"log\",\"level\":\"info\",\"text\":\"" + std::u16string(1023, u'a') + u"\"}";
+  const std::u16string expected =
+      u"{\"type\":\"log\",\"level\":\"info\",\"text\":\"" + std::u16string(1023, u'a') + u"\"}";
   EXPECT_EQ(Delivered(), std::vector<std::u16string>{expected});
 }
 
@@ -81,7 +83,8 @@ TEST_F(PageMessages, CutInsideAMultiByteCharacterArrivesAsReplacementCharacter) 
 
 TEST_F(PageMessages, NonAsciiTextArrivesUnchanged) {
   LogOk("[OK] %s", "Отключить телеметрию \xF0\x9F\x98\x80");
-  EXPECT_EQ(Delivered(), std::vector<std::u16string>{uR"({"type":"log","level":"ok","text":"[OK] Отключить телеметрию 😀"})"});
+  EXPECT_EQ(Delivered(),
+            std::vector<std::u16string>{uR"({"type":"log","level":"ok","text":"[OK] Отключить телеметрию 😀"})"});
 }
 
 TEST_F(PageMessages, ProgressAndDoneCarryPlainIntegers) {
