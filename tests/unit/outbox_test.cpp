@@ -62,6 +62,7 @@ class Outbox : public testing::Test {
     g_webView = nullptr;
     platform::DestroyMessageWindow(window_);
     DrainOutbox();
+    g_ui = {};
   }
 
   platform::Window window_ = nullptr;
@@ -160,8 +161,9 @@ TEST_F(Outbox, ConcurrentProducersKeepTheirOwnOrderAndLoseNothing) {
   PostToPage(Utf8ToUtf16(Numbered('u', uiPushed++)));
   std::thread run([window = window_] {
     for (int i = 0; i < kPerProducer; ++i) PostToPageUtf8(Numbered('r', i));
-    // Queued behind every notification of the pushes above.
-    platform::PostWindowMessage(window, kRunFinished);
+    // Queued behind every notification of the pushes above; retried while
+    // the thread's message queue is full.
+    while (!platform::PostWindowMessage(window, kRunFinished)) std::this_thread::yield();
   });
   EXPECT_EQ(platform::RunMessageLoop(), 0);
   run.join();
