@@ -31,8 +31,9 @@ Window CreateMessageWindow(MessageHandler handler);
 // Messages still queued for the window are dropped; posting to it fails.
 void DestroyMessageWindow(Window window);
 
-// Any thread. Queues message (wParam and lParam 0) for the window's thread and
-// returns at once; false when the window is gone or the queue is full.
+// Any thread. Queues message (wParam and lParam 0) for the thread of window,
+// which must not be null, and returns at once; false when the window is gone
+// or the queue is full.
 bool PostWindowMessage(Window window, uint32_t message);
 
 // Dispatches posted messages in order until QuitMessageLoop; returns its code,

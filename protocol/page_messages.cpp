@@ -93,10 +93,7 @@ void LogErr(const char* format, ...) {
 }
 
 void PostProgress(int32_t cur, int32_t max, int32_t ok, int32_t err) {
-  PostFormatted128("{\"type\":\"progress\",\"cur\":%d,\"max\":%d,\"ok\":%d,\"err\":%d}", static_cast<int>(cur),
-                   static_cast<int>(max), static_cast<int>(ok), static_cast<int>(err));
+  PostFormatted128("{\"type\":\"progress\",\"cur\":%d,\"max\":%d,\"ok\":%d,\"err\":%d}", cur, max, ok, err);
 }
 
-void PostDone(int32_t ok, int32_t err) {
-  PostFormatted128("{\"type\":\"done\",\"ok\":%d,\"err\":%d}", static_cast<int>(ok), static_cast<int>(err));
-}
+void PostDone(int32_t ok, int32_t err) { PostFormatted128("{\"type\":\"done\",\"ok\":%d,\"err\":%d}", ok, err); }

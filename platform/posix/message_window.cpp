@@ -4,13 +4,13 @@
 // fails, as PostMessageW does for a destroyed window), and the queue itself is
 // never destroyed, so threads that post while the process exits touch live
 // memory.
+#include "platform/message_window.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <utility>
-
-#include "platform/message_window.h"
 
 namespace platform {
 namespace {

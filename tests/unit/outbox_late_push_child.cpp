@@ -29,10 +29,15 @@ struct PushesDuringExit {
   }
 } g_pushesDuringExit;
 
+// Closing as the host does: the window goes first, then the loop is told to
+// end. The quit is seen only once no posted message is left, which needs the
+// run thread's posts to fail from then on.
 void OnMessage(uint32_t message) {
   if (message != WM_OUTBOX) return;
   DrainOutbox();
-  if (g_delivered >= kDeliveredBeforeClose) platform::QuitMessageLoop(0);
+  if (g_delivered < kDeliveredBeforeClose) return;
+  platform::DestroyMessageWindow(g_mainWindow);
+  platform::QuitMessageLoop(0);
 }
 
 }  // namespace
@@ -52,7 +57,5 @@ int main() {
     }
   }).detach();
 
-  const int code = platform::RunMessageLoop();
-  platform::DestroyMessageWindow(window);
-  return code;
+  return platform::RunMessageLoop();
 }

@@ -62,6 +62,7 @@ class Outbox : public testing::Test {
     g_webView = nullptr;
     platform::DestroyMessageWindow(window_);
     DrainOutbox();
+    g_ui = {};
   }
 
   platform::Window window_ = nullptr;
@@ -130,6 +131,12 @@ struct Origin {
   int seq;
 };
 
+std::string Numbered(char producer, int seq) {
+  std::string text(1, producer);
+  text += std::to_string(seq);
+  return text;
+}
+
 Origin ParseOrigin(const std::u16string& text) {
   return {static_cast<char>(text.at(0)), std::stoi(std::string(text.begin() + 1, text.end()))};
 }
@@ -144,18 +151,19 @@ TEST_F(Outbox, ConcurrentProducersKeepTheirOwnOrderAndLoseNothing) {
   // its pushes interleave with the drains and with the run thread's pushes.
   g_ui.afterMessage = [&](uint32_t message) {
     if (message == kRunFinished) runFinished = true;
-    if (message == WM_OUTBOX && uiPushed < kPerProducer) PostToPage(Utf8ToUtf16("u" + std::to_string(uiPushed++)));
+    if (message == WM_OUTBOX && uiPushed < kPerProducer) PostToPage(Utf8ToUtf16(Numbered('u', uiPushed++)));
     if (runFinished && uiPushed == kPerProducer && !quitting) {
       quitting = true;
       DrainOutbox();
       platform::QuitMessageLoop(0);
     }
   };
-  PostToPage(Utf8ToUtf16("u" + std::to_string(uiPushed++)));
+  PostToPage(Utf8ToUtf16(Numbered('u', uiPushed++)));
   std::thread run([window = window_] {
-    for (int i = 0; i < kPerProducer; ++i) PostToPageUtf8("r" + std::to_string(i));
-    // Queued behind every notification of the pushes above.
-    platform::PostWindowMessage(window, kRunFinished);
+    for (int i = 0; i < kPerProducer; ++i) PostToPageUtf8(Numbered('r', i));
+    // Queued behind every notification of the pushes above; retried while
+    // the thread's message queue is full.
+    while (!platform::PostWindowMessage(window, kRunFinished)) std::this_thread::yield();
   });
   EXPECT_EQ(platform::RunMessageLoop(), 0);
   run.join();

@@ -40,6 +40,9 @@ void HandleBridgeMessage(uint32_t message) {
   } else if (message == kInputEnded) {
     while (g_running) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     DrainOutbox();
+    // The loop ends only once nothing is left to handle; with the window gone,
+    // a late push can no longer keep it going.
+    platform::DestroyMessageWindow(g_mainWindow);
     platform::QuitMessageLoop(0);
   }
 }
