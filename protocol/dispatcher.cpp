@@ -1,9 +1,11 @@
 #include "protocol/dispatcher.h"
 
+#include <memory>
 #include <string>
-#include <thread>
+#include <system_error>
 
 #include "catalogue/init_message.h"
+#include "platform/thread.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
 #include "protocol/page_messages.h"
@@ -45,9 +47,24 @@ void HandlePageMessageWith(std::string_view text, const PageCommandActions& acti
   }
 }
 
+namespace {
+
+void RunThreadMain(void* ids) {
+  std::unique_ptr<std::vector<int32_t>> owned(static_cast<std::vector<int32_t>*>(ids));
+  OptimizeRun(std::move(*owned));
+}
+
+}  // namespace
+
 PageCommandActions SystemPageCommandActions() {
   return {[] { return BuildInitMessage(); },
-          [](std::vector<int32_t> ids) { std::thread(OptimizeRun, std::move(ids)).detach(); }};
+          [](std::vector<int32_t> ids) {
+            auto owned = std::make_unique<std::vector<int32_t>>(std::move(ids));
+            if (!platform::StartDetachedThread(RunThreadMain, owned.get())) {
+              throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            }
+            owned.release();  // the thread owns the ids now
+          }};
 }
 
 void HandlePageMessage(std::string_view text) {

@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/init_message.h"
+#include "platform/thread.h"
 #include "protocol/run_state.h"
 #include "run/optimize_run.h"
 #include "run_messages.h"
@@ -124,10 +126,20 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
     --active;
     return true;
   };
+  struct Job {
+    std::vector<int32_t> ids;
+    const ScriptRunner* runner;
+  };
   const PageCommandActions actions{[] { return BuildInitMessage(false, SystemInfo{}); },
                                    [&](std::vector<int32_t> ids) {
                                      ++runsStarted;
-                                     std::thread(OptimizeRunWith, std::move(ids), slowScript).detach();
+                                     auto* job = new Job{std::move(ids), &slowScript};
+                                     ASSERT_TRUE(platform::StartDetachedThread(
+                                         [](void* p) {
+                                           std::unique_ptr<Job> owned(static_cast<Job*>(p));
+                                           OptimizeRunWith(std::move(owned->ids), *owned->runner);
+                                         },
+                                         job));
                                    }};
   size_t delivered = 0;
   for (int i = 0; i < 600; ++i) {

@@ -14,6 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "platform/message_window.h"
 #include "platform/standard_output.h"
+#include "platform/thread.h"
 #include "protocol/dispatcher.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
@@ -47,7 +48,8 @@ void HandleBridgeMessage(uint32_t message) {
   }
 }
 
-void ReadInput(platform::Window window) {
+void ReadInput(void* windowHandle) {
+  const auto window = static_cast<platform::Window>(windowHandle);
   std::string line;
   while (std::getline(std::cin, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -69,6 +71,6 @@ int main() {
   const platform::Window window = platform::CreateMessageWindow(HandleBridgeMessage);
   if (window == nullptr) return 1;
   g_mainWindow = window;
-  std::thread(ReadInput, window).detach();
+  if (!platform::StartDetachedThread(ReadInput, window)) return 1;
   return platform::RunMessageLoop();
 }
