@@ -2,7 +2,8 @@
 # Runs generated script bodies with Wine's cmd.exe, framed by the batch
 # runner's fixed header and footer exactly as the runner writes them, and
 # checks their exit codes and effects:
-#   - plain reg add / reg delete lines change Wine's registry as written;
+#   - through the program's own batch runner: plain reg add / reg delete
+#     lines change Wine's registry as written;
 #   - a templated body whose steps all succeed or skip exits with 0 (Wine's
 #     powershell.exe does nothing and exits 0);
 #   - the same body with its step lines replaced by a stand-in that exits 1
@@ -32,6 +33,16 @@ run_body() {
   set -e
 }
 
+# run_real BODY_FILE: runs the body through the program's own batch runner
+# (RunBatchScript, in tests/win32/run_batch_file); sets $code.
+run_real() {
+  set +e
+  "$wine_run" "$build/tests/win32/run_batch_file.exe" "Z:${1//\//\\}"
+  code=$?
+  set -e
+  output="(run hidden by the batch runner)"
+}
+
 expect() {  # expect NAME ACTUAL WANTED
   if [ "$2" = "$3" ]; then
     passed=$((passed + 1))
@@ -56,7 +67,7 @@ expand "plain:
   reg add \"$key\" /v Removed /t REG_SZ /d gone /f
   reg delete \"$key\" /v Removed /f
 " "$work/plain.body"
-run_body "$work/plain.body"
+run_real "$work/plain.body"
 expect "plain list exit code" "$code" 0
 query=$("$wine_run" reg query "$key" 2>&1 | tr -d '\r')
 expect "reg add wrote its value" "$(grep -c 'Written *REG_DWORD *0x7' <<<"$query")" 1
@@ -73,11 +84,11 @@ restart-note:
   restart: computer
 separator
 " "$work/templated.body"
-run_body "$work/templated.body"
+run_real "$work/templated.body"
 expect "templated body, every step succeeds" "$code" 0
 
 sed 's/^PowerShell -ExecutionPolicy Unrestricted -Command .*/cmd \/c exit 1/' "$work/templated.body" >"$work/failing.body"
-run_body "$work/failing.body"
+run_real "$work/failing.body"
 expect "templated body, its steps exit 1" "$code" 1
 
 sed '0,/^PowerShell -ExecutionPolicy Unrestricted -Command .*/s//cmd \/c exit 1/' "$work/templated.body" >"$work/one.body"
