@@ -122,10 +122,14 @@ function openAppWindow(url, onClose) {
   // A profile of its own, so this window is its own browser process whose end we see.
   const profile = path.join(repoRoot, 'build/preview-profile');
   mkdirSync(profile, { recursive: true });
-  const child = spawn(chromium, [`--app=${url}`, `--user-data-dir=${profile}`, '--no-first-run', '--window-size=1280,860'], {
-    stdio: 'ignore',
+  const args = [`--app=${url}`, `--user-data-dir=${profile}`, '--no-first-run', '--lang=ru', '--disable-features=Translate', '--window-size=1280,860'];
+  // Chromium refuses to start as root inside its sandbox (containers, CI images).
+  if (process.getuid && process.getuid() === 0) args.push('--no-sandbox');
+  const child = spawn(chromium, args, { stdio: 'ignore' });
+  child.on('exit', (code) => {
+    if (code) console.error(`preview: ${chromium} ended with ${code}`);
+    onClose();
   });
-  child.on('exit', onClose);
   child.on('error', (e) => {
     console.error(`preview: cannot start ${chromium}: ${e.message}`);
     onClose();
