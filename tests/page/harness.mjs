@@ -38,7 +38,8 @@ export const CATEGORY_LABELS = {
 
 export const WARNING_SENTENCE = ' В выборке есть опасные твики (CPU Mitigations и т.п.) — используй осторожно.';
 
-export async function launchBrowser() {
+// `local`: the loopback address stays reachable (the e2e tier's preview server).
+export async function launchBrowser({ local = false } = {}) {
   return chromium.launch({
     executablePath: process.env.QF_CHROMIUM || '/usr/bin/chromium',
     headless: true,
@@ -50,7 +51,7 @@ export async function launchBrowser() {
       '--disable-sync',
       '--no-first-run',
       // Nothing outside this machine is reachable; fail every name lookup at once.
-      '--host-resolver-rules=MAP * ~NOTFOUND',
+      `--host-resolver-rules=MAP * ~NOTFOUND${local ? ', EXCLUDE 127.0.0.1' : ''}`,
     ],
   });
 }
