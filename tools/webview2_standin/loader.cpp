@@ -65,14 +65,15 @@ std::string DescribeWindow(HWND window) {
   GetWindowRect(window, &outer);
   const bool bigIcon = SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0;
   const bool smallIcon = SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0;
-  return "class=" + Utf8(className) + " title=" + Utf8(title) +
-         " style=" + Hex(static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE))) +
+  // The title comes last: it is the only value with spaces.
+  return "style=" + Hex(static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE))) +
          " exstyle=" + Hex(static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE))) +
          " rect=" + std::to_string(outer.left) + "," + std::to_string(outer.top) + "," +
          std::to_string(outer.right - outer.left) + "," + std::to_string(outer.bottom - outer.top) +
          " screen=" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "," +
          std::to_string(GetSystemMetrics(SM_CYSCREEN)) + " visible=" + std::to_string(IsWindowVisible(window) != 0) +
-         " bigicon=" + std::to_string(bigIcon) + " smallicon=" + std::to_string(smallIcon);
+         " bigicon=" + std::to_string(bigIcon) + " smallicon=" + std::to_string(smallIcon) +
+         " class=" + Utf8(className) + " title=" + Utf8(title);
 }
 
 HRESULT STDMETHODCALLTYPE CreateController(ICoreWebView2Environment*, HWND parent,
@@ -110,8 +111,8 @@ void Log(const std::string& line) {
 
 std::string Utf8(std::wstring_view text) {
   if (text.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
   return out;
@@ -151,15 +152,15 @@ ICoreWebView2Environment* NewEnvironment() {
 
 using namespace standin;
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateCoreWebView2EnvironmentWithOptions(
-    PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2EnvironmentWithOptions(PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
+                                             ICoreWebView2EnvironmentOptions* environmentOptions,
+                                             ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
   g_uiThread = GetCurrentThreadId();
   APTTYPE apartment{};
   APTTYPEQUALIFIER qualifier{};
   const HRESULT apartmentResult = CoGetApartmentType(&apartment, &qualifier);
-  const bool singleThreaded =
-      SUCCEEDED(apartmentResult) && (apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA);
+  const bool singleThreaded = SUCCEEDED(apartmentResult) && (apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA);
   Log("CreateCoreWebView2EnvironmentWithOptions browserFolder=" + Utf8(browserExecutableFolder) +
       " userDataFolder=" + Utf8(userDataFolder) + " options=" + (environmentOptions ? "set" : "(null)") +
       " handler=" + (handler ? "set" : "(null)") + " apartment=" + (singleThreaded ? "STA" : "not-STA"));

@@ -260,15 +260,25 @@ HRESULT STDMETHODCALLTYPE PutDefaultBackgroundColor(ICoreWebView2Controller2*, C
 ICoreWebView2Settings* NewSettings() {
   using S = Settings;
   using I = ICoreWebView2Settings;
-  static constexpr ICoreWebView2SettingsVtbl kVtbl = {
-      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>,
-      &Unused<S, 3>,           &Unused<S, 4>,   &Unused<S, 5>,
-      &Unused<S, 6>,           &Unused<S, 7>,   &Unused<S, 8>,
-      &Unused<S, 9>,           &PutSetting<kStatusBar>,
-      &Unused<S, 11>,          &PutSetting<kDevTools>,
-      &Unused<S, 13>,          &PutSetting<kContextMenus>,
-      &Unused<S, 15>,          &Unused<S, 16>,  &Unused<S, 17>,
-      &PutSetting<kZoomControl>};
+  static constexpr ICoreWebView2SettingsVtbl kVtbl = {&QueryInterfaceOf<S, I>,
+                                                      &AddRefOf<S, I>,
+                                                      &ReleaseOf<S, I>,
+                                                      &Unused<S, 3>,
+                                                      &Unused<S, 4>,
+                                                      &Unused<S, 5>,
+                                                      &Unused<S, 6>,
+                                                      &Unused<S, 7>,
+                                                      &Unused<S, 8>,
+                                                      &Unused<S, 9>,
+                                                      &PutSetting<kStatusBar>,
+                                                      &Unused<S, 11>,
+                                                      &PutSetting<kDevTools>,
+                                                      &Unused<S, 13>,
+                                                      &PutSetting<kContextMenus>,
+                                                      &Unused<S, 15>,
+                                                      &Unused<S, 16>,
+                                                      &Unused<S, 17>,
+                                                      &PutSetting<kZoomControl>};
   return &(new Settings{{&kVtbl}})->iface;
 }
 
@@ -276,8 +286,8 @@ ICoreWebView2WebMessageReceivedEventArgs* NewEventArgs(std::wstring source, bool
   using S = EventArgs;
   using I = ICoreWebView2WebMessageReceivedEventArgs;
   static constexpr ICoreWebView2WebMessageReceivedEventArgsVtbl kVtbl = {
-      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &GetSource, &GetWebMessageAsJson,
-      &TryGetWebMessageAsString};
+      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>,          &ReleaseOf<S, I>, &GetSource,
+      &GetWebMessageAsJson,    &TryGetWebMessageAsString};
   return &(new EventArgs{{&kVtbl}, 1, std::move(source), asString, std::move(message)})->iface;
 }
 
@@ -285,12 +295,13 @@ ICoreWebView2* NewWebView() {
   using S = WebView;
   using I = ICoreWebView2;
   static constexpr ICoreWebView2Vtbl kVtbl = {
-      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &GetSettings, &Unused<S, 4>, &Unused<S, 5>,
-      &NavigateToString,       &Unused<S, 7>,   &Unused<S, 8>,    &Unused<S, 9>, &Unused<S, 10>, &Unused<S, 11>,
-      &Unused<S, 12>,          &Unused<S, 13>,  &Unused<S, 14>,   &Unused<S, 15>, &Unused<S, 16>, &Unused<S, 17>,
-      &Unused<S, 18>,          &Unused<S, 19>,  &Unused<S, 20>,   &Unused<S, 21>, &Unused<S, 22>, &Unused<S, 23>,
-      &Unused<S, 24>,          &Unused<S, 25>,  &Unused<S, 26>,   &Unused<S, 27>, &Unused<S, 28>, &Unused<S, 29>,
-      &Unused<S, 30>,          &Unused<S, 31>,  &PostWebMessageAsJson, &Unused<S, 33>, &AddWebMessageReceived};
+      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>,   &ReleaseOf<S, I>,      &GetSettings,   &Unused<S, 4>,
+      &Unused<S, 5>,           &NavigateToString, &Unused<S, 7>,         &Unused<S, 8>,  &Unused<S, 9>,
+      &Unused<S, 10>,          &Unused<S, 11>,    &Unused<S, 12>,        &Unused<S, 13>, &Unused<S, 14>,
+      &Unused<S, 15>,          &Unused<S, 16>,    &Unused<S, 17>,        &Unused<S, 18>, &Unused<S, 19>,
+      &Unused<S, 20>,          &Unused<S, 21>,    &Unused<S, 22>,        &Unused<S, 23>, &Unused<S, 24>,
+      &Unused<S, 25>,          &Unused<S, 26>,    &Unused<S, 27>,        &Unused<S, 28>, &Unused<S, 29>,
+      &Unused<S, 30>,          &Unused<S, 31>,    &PostWebMessageAsJson, &Unused<S, 33>, &AddWebMessageReceived};
   return &(new WebView{{&kVtbl}})->iface;
 }
 
@@ -298,10 +309,11 @@ ICoreWebView2Controller* NewController(HWND parent) {
   using S = Controller;
   using I = ICoreWebView2Controller;
   static constexpr ICoreWebView2Controller2Vtbl kVtbl = {
-      {&QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>, &PutIsVisible, &Unused<S, 5>,
-       &PutBounds, &Unused<S, 7>, &Unused<S, 8>, &Unused<S, 9>, &Unused<S, 10>, &Unused<S, 11>, &Unused<S, 12>,
-       &Unused<S, 13>, &Unused<S, 14>, &Unused<S, 15>, &Unused<S, 16>, &Unused<S, 17>, &Unused<S, 18>,
-       &Unused<S, 19>, &Unused<S, 20>, &Unused<S, 21>, &Unused<S, 22>, &Unused<S, 23>, &Unused<S, 24>,
+      {&QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>,  &PutIsVisible,
+       &Unused<S, 5>,           &PutBounds,      &Unused<S, 7>,    &Unused<S, 8>,  &Unused<S, 9>,
+       &Unused<S, 10>,          &Unused<S, 11>,  &Unused<S, 12>,   &Unused<S, 13>, &Unused<S, 14>,
+       &Unused<S, 15>,          &Unused<S, 16>,  &Unused<S, 17>,   &Unused<S, 18>, &Unused<S, 19>,
+       &Unused<S, 20>,          &Unused<S, 21>,  &Unused<S, 22>,   &Unused<S, 23>, &Unused<S, 24>,
        &GetCoreWebView2},
       &Unused<S, 26>,
       &PutDefaultBackgroundColor};
