@@ -42,12 +42,17 @@ std::optional<std::u16string> ReadRuntimeText(Getter get) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
+bool IsEmbeddedDocument(std::u16string_view source) {
+  return source.substr(0, kEmbeddedDocumentSource.size()) == kEmbeddedDocumentSource &&
+         (source.size() == kEmbeddedDocumentSource.size() || source[kEmbeddedDocumentSource.size()] == u'#');
+}
+
 void WebMessageReceived(const std::monostate&, ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
   if (args == nullptr) return;
   // Only the embedded document may command this elevated process: a page the
   // web view reached by any navigation reports its own address and is ignored.
   const std::optional<std::u16string> source = ReadRuntimeText([&](LPWSTR* out) { return args->get_Source(out); });
-  if (!source || *source != kEmbeddedDocumentSource) return;
+  if (!source || !IsEmbeddedDocument(*source)) return;
 
   // The page posts each command as a string holding its JSON text; a posted
   // object reaches the dispatcher as its JSON serialisation.

@@ -24,5 +24,6 @@ HRESULT CreateWebView(HWND window);
 
 // The address under which the web view reports the embedded document: the
 // page is loaded with NavigateToString, whose documents have the origin
-// about:blank. Page messages from any other source are ignored.
+// about:blank. Page messages from any other source are ignored; a jump to a
+// fragment of the same document (about:blank#name) keeps the document.
 inline constexpr std::u16string_view kEmbeddedDocumentSource = u"about:blank";

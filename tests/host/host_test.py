@@ -197,12 +197,13 @@ def case_stop(args):
     quiet([WINESERVER, "-k"], wine_environment(args), 60)
 
 
-STARTUP_PAGE = """\
-post-string https://attacker.example/ {"cmd":"ready"}
-post-string file:///C:/page.html {"cmd":"ready"}
+FOREIGN_SOURCES = ("https://attacker.example/", "file:///C:/page.html", "about:srcdoc", "about:blankest")
+STARTUP_PAGE = "".join(f'post-string {source} {{"cmd":"ready"}}\n' for source in FOREIGN_SOURCES) + """\
 post-string about:blank {"cmd":"ready"}
 await "type":"init"
 post-json about:blank {"cmd":"ready"}
+await "type":"init"
+post-string about:blank#log {"cmd":"ready"}
 await "type":"init"
 post-string about:blank {"cmd":"Привет, мир 😀"}
 await Unknown command: Привет, мир 😀
@@ -260,13 +261,13 @@ def case_startup(args):
             check(navigated.read() == page.read(), "the navigated text differs from the embedded page")
 
         # Page messages: only the embedded document's reach the dispatcher.
-        for foreign in ("https://attacker.example/", "file:///C:/page.html"):
+        for foreign in FOREIGN_SOURCES:
             at = lines.index(f"EventArgs.get_Source -> {foreign}")
             check(lines[at + 1] == "WebMessageReceivedEventHandler.Invoke returned 0x00000000",
                   f"a message from {foreign} was read: {lines[at + 1]}")
         messages = posted(lines)
         inits = [m for m in messages if m.startswith('{"type":"init",')]
-        check(len(inits) == 2, f"{len(inits)} init messages for two readies from the page")
+        check(len(inits) == 3, f"{len(inits)} init messages for three readies from the page")
         check('"admin":' in inits[0] and inits[0].endswith("]}]}"), "init message incomplete")
         check(all(line.startswith("WebMessageReceivedEventHandler.Invoke returned 0x00000000")
                   for line in lines if line.startswith("WebMessageReceivedEventHandler.Invoke")),

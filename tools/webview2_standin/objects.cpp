@@ -2,6 +2,9 @@
 // arguments: each call is logged with its arguments.
 #include <objbase.h>
 
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <utility>
 
@@ -113,7 +116,7 @@ struct EventArgs {
 LPWSTR RuntimeCopy(const std::wstring& text) {
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (copy != nullptr) memcpy(copy, text.c_str(), bytes);
+  if (copy != nullptr) std::memcpy(copy, text.c_str(), bytes);
   return copy;
 }
 
@@ -127,7 +130,7 @@ std::wstring JsonOfString(const std::wstring& text) {
       out += c;
     } else if (c < 0x20) {
       wchar_t escaped[8];
-      swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
+      std::swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
       out += escaped;
     } else {
       out += c;
