@@ -38,13 +38,15 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
   const DWORD limit = static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10));
   const DWORD start = GetTickCount();
+  // The box counts once it is shown with its text: it is found by its
+  // caption a moment before that.
   HWND box = nullptr;
-  while ((box = FindWindowW(L"#32770", argv[1])) == nullptr) {
+  wchar_t text[4096] = {};
+  while ((box = FindWindowW(L"#32770", argv[1])) == nullptr || !IsWindowVisible(box) ||
+         GetDlgItemTextW(box, kTextId, text, 4096) == 0) {
     if (GetTickCount() - start > limit) return 1;
     Sleep(100);
   }
-  wchar_t text[4096] = {};
-  GetDlgItemTextW(box, kTextId, text, 4096);
   wchar_t owner[256] = {};
   GetWindowTextW(GetWindow(box, GW_OWNER), owner, 256);
   Print(L"text=" + std::wstring(text));

@@ -181,6 +181,13 @@ def check_released(lines):
 # ---------------------------------------------------------------- cases
 
 
+def start_wine(env):
+    """One server and Wine's own background processes, started here, detached
+    from the cases' programs and kept for the following cases."""
+    quiet([WINESERVER, "-p", "120"], env, 60)
+    check(quiet([WINE, "cmd.exe", "/c", "exit", "0"], env, 120) == 0, "Wine does not start programs")
+
+
 def case_prefix(args):
     env = wine_environment(args)
     os.makedirs(args.work, exist_ok=True)
@@ -188,9 +195,7 @@ def case_prefix(args):
     if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
         check(quiet([WINE, "wineboot", "--init"], env, 300) == 0, "wineboot failed")
         quiet([WINESERVER, "-w"], env, 300)
-    # One server and Wine's own background processes for the whole tier.
-    quiet([WINESERVER, "-p", "120"], env, 60)
-    check(quiet([WINE, "cmd.exe", "/c", "exit", "0"], env, 120) == 0, "Wine does not start programs")
+    start_wine(env)
 
 
 def case_stop(args):
@@ -357,14 +362,18 @@ def failure_case(args, case, fail, text, screenshot=None):
         quiet([WINE, "reg", "add", X11_DRIVER_KEY, "/v", "Managed", "/d", "N", "/f"], env, 60)
     run = Run(args, case, fail=fail)
     try:
-        reader = subprocess.run([WINE, args.box_reader, CAPTION, "30000"], env=run.env, capture_output=True,
-                                timeout=60)
+        found = os.path.join(run.folder, "box.txt")
+        with open(found, "wb") as out:
+            reader = subprocess.run([WINE, args.box_reader, CAPTION, "30000"], env=run.env, stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=subprocess.DEVNULL, timeout=60)
         check(reader.returncode == 0, f"no message box with the caption {CAPTION!r}")
-        shown = dict(line.split("=", 1) for line in reader.stdout.decode("utf-8").splitlines())
+        with open(found, encoding="utf-8") as box_text:
+            shown = dict(line.split("=", 1) for line in box_text.read().splitlines())
         check(shown["text"] == text.replace("\n", "\\n"), f"box text {shown['text']!r}")
         check(shown["owner"] == TITLE, f"box owned by {shown['owner']!r}")
         box = find_window(CAPTION)
         if screenshot:
+            time.sleep(0.5)  # shown, now let it paint
             os.makedirs(args.artefacts, exist_ok=True)
             subprocess.run(["import", "-window", "root", os.path.join(args.artefacts, screenshot)], check=True)
         xdotool("key", "--window", box, "Return")
@@ -375,6 +384,10 @@ def failure_case(args, case, fail, text, screenshot=None):
         run.kill()
         if screenshot:
             quiet([WINE, "reg", "delete", X11_DRIVER_KEY, "/v", "Managed", "/f"], env, 60)
+            # Wine keeps some input state of the unmanaged box that would
+            # close the next case's box at once: start the next case afresh.
+            quiet([WINESERVER, "-k"], env, 60)
+            start_wine(env)
 
 
 def case_loader_fails(args):
