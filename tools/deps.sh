@@ -30,3 +30,5 @@ QF_PAGE_PACKAGES="chromium nodejs"
 qf_need_npm() {
   command -v npm >/dev/null || qf_need_packages npm
 }
+# The host tier: a virtual X display, window control, screenshots, the driver.
+QF_HOST_PACKAGES="xvfb xauth xdotool imagemagick python3"
