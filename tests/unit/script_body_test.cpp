@@ -415,6 +415,9 @@ TEST(ScriptBody, ParametersAreCheckedAndErrorsNameTheLine) {
       {"title: t\ndelete-registry-value:\n  key: HKCU\\" + std::string(2000, 'k') +
            "\n  value: v\n  with-additional-permissions: yes\n  min-version: Windows10-1607\n",
        "line 2: the step line would be longer than the 8191 characters cmd reads"},
+      {"cost: cheap\n", "line 1: unknown cost class \"cheap\" (none, data, feature, breaks, protection)"},
+      {"cost-ru: Deletes the files.\n", "line 1: cost-ru needs a Russian sentence"},
+      {"docs: caf\xC3\xA9\n", "line 1: only printable ASCII characters are allowed"},
   };
   for (const auto& [source, error] : cases) EXPECT_EQ(ErrorOf(source), error);
   // In range and in hexadecimal.

@@ -78,7 +78,7 @@ TEST(ScriptSource, MalformedSourcesNameTheirLine) {
   EXPECT_EQ(ErrorOf("title: x\r\n"), "line 1: carriage return (lines must end with LF only)");
   EXPECT_EQ(ErrorOf("separator\n  key: x\n"), "line 2: indented line outside a block");
   EXPECT_EQ(ErrorOf("title: a\nSet-Value:\n"),
-            "line 2: expected \"family:\", \"title: text\", \"comment: text\" or \"separator\"");
+            "line 2: expected \"family:\", a directive \"name: text\" or \"separator\"");
   EXPECT_EQ(ErrorOf("disable-service: DiagTrack\n"),
             "line 1: a block line \"disable-service:\" takes nothing after the colon");
   EXPECT_EQ(ErrorOf("disable-service:\n  service DiagTrack\n"), "line 2: expected a parameter line \"  name: value\"");

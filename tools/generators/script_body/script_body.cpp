@@ -53,6 +53,31 @@ bool CheckText(std::string_view text, bool tab_allowed, bool batch_text, int lin
   return true;
 }
 
+constexpr std::array<std::string_view, 5> kCostClasses = {"none", "data", "feature", "breaks", "protection"};
+
+// A cost class is one of the known words; its Russian reason must hold
+// Cyrillic text; a documentation title is printable ASCII like the names.
+bool CheckRowDirective(const SourceBlock& block, std::string* error) {
+  if (block.kind == "cost") {
+    for (std::string_view known : kCostClasses) {
+      if (block.text == known) return true;
+    }
+    *error =
+        LineError(block.line, "unknown cost class \"" + block.text + "\" (none, data, feature, breaks, protection)");
+    return false;
+  }
+  if (block.kind == "cost-ru") {
+    // Cyrillic letters are U+0400..U+04FF: lead bytes D0..D3 in UTF-8.
+    for (char c : block.text) {
+      auto byte = static_cast<unsigned char>(c);
+      if (byte >= 0xD0 && byte <= 0xD3) return true;
+    }
+    *error = LineError(block.line, "cost-ru needs a Russian sentence");
+    return false;
+  }
+  return CheckText(block.text, false, false, block.line, error);
+}
+
 bool CheckParams(const SourceBlock& block, const FamilyDef& family, std::string* error) {
   bool batch_family = family.name == "terminate-process";
   for (const SourceParam& param : block.params) {
@@ -140,6 +165,10 @@ std::string ExpandScriptSource(std::string_view source, std::string* error) {
         body.Line(BannerLine(block.text));
         body.Line(SeparatorLine());
       }
+      continue;
+    }
+    if (IsRowDirective(block.kind)) {
+      if (!CheckRowDirective(block, error)) return {};
       continue;
     }
     if (block.kind == "separator") {

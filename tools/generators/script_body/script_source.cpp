@@ -42,6 +42,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 }  // namespace
 
+bool IsRowDirective(std::string_view name) { return name == "cost" || name == "cost-ru" || name == "docs"; }
+
 std::string LineError(int line, std::string_view message) {
   return "line " + std::to_string(line) + ": " + std::string(message);
 }
@@ -65,9 +67,9 @@ std::vector<SourceBlock> ParseScriptSource(std::string_view source, std::string*
     }
     std::string_view name, value;
     if (!SplitNameValue(line, &name, &value)) {
-      return fail(number, "expected \"family:\", \"title: text\", \"comment: text\" or \"separator\"");
+      return fail(number, "expected \"family:\", a directive \"name: text\" or \"separator\"");
     }
-    if (name == "title" || name == "comment") {
+    if (name == "title" || name == "comment" || IsRowDirective(name)) {
       if (value.empty()) return fail(number, std::string(name) + " without text");
       blocks.push_back({std::string(name), number, std::string(value), {}, {}});
       continue;

@@ -15,7 +15,9 @@ struct SourceParam {
 
 struct SourceBlock {
   // A step family ("set-registry-value", ...), "plain" for raw batch lines,
-  // or one of the one-line directives "title", "comment", "separator".
+  // one of the one-line directives "title", "comment", "separator", or a row
+  // directive ("cost", "cost-ru", "docs") that describes the row and never
+  // reaches the body.
   std::string kind;
   int line = 0;                     // 1-based line where the block starts
   std::string text;                 // the directive's text (title, comment)
@@ -26,6 +28,9 @@ struct SourceBlock {
 // Splits a source into blocks. On a malformed source returns an empty list
 // and sets *error to a message that begins with "line N: ".
 std::vector<SourceBlock> ParseScriptSource(std::string_view source, std::string* error);
+
+// The one-line directives that describe the row rather than add to its body.
+bool IsRowDirective(std::string_view name);
 
 // "line N: " + message.
 std::string LineError(int line, std::string_view message);
