@@ -1,6 +1,7 @@
 #include "protocol/dispatcher.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -24,14 +25,23 @@ void HandlePageMessageWith(std::string_view text, const PageCommandActions& acti
         LogWarn("Already running, please wait.");
         return;
       }
-      std::vector<int32_t> ids = JsonGetIntArray(text, "ids");
-      if (ids.empty()) {
+      std::optional<std::vector<int32_t>> ids = JsonGetIntArray(text, "ids");
+      if (!ids) {
+        // Anything but plain ids could run tweaks the page never chose.
+        g_running = false;
+        LogWarn("Invalid command: \"ids\" must be an array of whole numbers.");
+        return;
+      }
+      if (ids->empty()) {
         g_running = false;
         LogWarn("Nothing to do: empty selection.");
         return;
       }
+      // Cleared here, not by the run thread: a "cancel" sent after this
+      // command and before the thread starts stops the run.
+      g_cancelRequested = false;
       try {
-        actions.startRun(std::move(ids));
+        actions.startRun(std::move(*ids));
       } catch (...) {
         g_running = false;
         LogWarn("Could not start the run, please try again.");

@@ -1,6 +1,7 @@
 #pragma once
 // Where every command of the page enters: "ready" is answered with "init",
-// "optimize" starts the run on its own thread (or is refused with a warning),
+// "optimize" starts the run on its own thread (or is refused with a warning:
+// a run is active, the selection is empty, or "ids" is not plain ids),
 // "cancel" raises the cancel flag, anything else is warned about.
 
 #include <cstdint>

@@ -1,11 +1,13 @@
 #pragma once
 // Text helpers of the page protocol: UTF-8/UTF-16 conversion, the JSON string
-// escaper, and two minimal field readers for page commands. The readers are
-// not a JSON parser: they find the quoted key by plain substring search and
-// read what follows with a few fixed rules, returning an empty result when
-// that fails. All functions are pure and thread-safe.
+// escaper, and two field readers for page commands. JsonGetString is not a
+// JSON parser: it finds the quoted key by plain substring search and reads
+// what follows with a few fixed rules. JsonGetIntArray, whose ids decide what
+// runs, reads the object's top level strictly. All functions are pure and
+// thread-safe.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +26,10 @@ std::string JsonQuote(std::string_view text);
 // decoded. Empty when the key is missing or not followed by a string.
 std::string JsonGetString(std::string_view json, std::string_view key);
 
-// The integers of the array after the first occurrence of "key". Runs of
-// digits and '-' are tokens, converted by the C library's rules and clamped to
-// the 32-bit range; every other byte separates tokens; the first ']' ends the
-// array. Empty when the key is missing or not followed by '['.
-std::vector<int32_t> JsonGetIntArray(std::string_view json, std::string_view key);
+// The integers of the array that is the value of the top-level member `key`
+// of the JSON object `json`. Nothing unless `json` is one well-formed object
+// (white space around it allowed) holding `key` exactly once at its top level
+// (escapes in member names decoded), with an array of plain integers as its
+// value: optional '-', digits without a leading zero, no fraction or
+// exponent, each within the 32-bit range.
+std::optional<std::vector<int32_t>> JsonGetIntArray(std::string_view json, std::string_view key);

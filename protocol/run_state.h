@@ -8,6 +8,7 @@
 
 // True while an optimize run is active; only the run writes it.
 inline std::atomic<bool> g_running{false};
-// Raised by the page's "cancel"; cleared by the run as it starts and read by it
-// before each tweak.
+// Raised by the page's "cancel"; cleared by the dispatcher when it accepts a
+// run, before the run's thread starts (so a cancel sent in between counts),
+// and read by the run before each tweak.
 inline std::atomic<bool> g_cancelRequested{false};

@@ -7,12 +7,17 @@
 #include <functional>
 #include <vector>
 
+#include "run/batch_output.h"
+
 // Runs `ids` (positions in the tweak index, in the page's order; repeats run
-// again) through RunBatchScript. Raises g_running, clears g_cancelRequested,
-// tests the cancel flag before each id, counts an unknown id or a failed or
-// throwing script as an error, posts "done" and only then clears g_running.
+// again) through RunBatchScript. Raises g_running, tests the cancel flag
+// before each id (the dispatcher clears it when it accepts the run, so a
+// cancel sent before the thread got here still counts), counts an unknown id
+// or a failed or throwing script as an error, follows each "[FAIL]" line with
+// the reasons (run/batch_output.h), keeps each tweak's output for
+// LastRunOutput, posts "done" and only then clears g_running.
 void OptimizeRun(std::vector<int32_t> ids);
 
-// The same with another script runner, for tests.
-using ScriptRunner = std::function<bool(const char* script)>;
-void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript);
+// The same with another script runner and its time limit, for tests.
+using ScriptRunner = std::function<BatchResult(const char* script)>;
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, uint32_t timeoutMs);

@@ -1,10 +1,42 @@
+// There is no registry here. Stand-in facts answer for the folders read from
+// the profile list: ProgramData is $TMPDIR (default /tmp) and every user's
+// profile is $HOME; every other value is missing.
+#include <cstdlib>
+#include <string>
+
 #include "platform/registry.h"
+#include "platform/text.h"
 
 namespace platform {
+namespace {
 
-// There is no registry here: every value is missing.
-std::optional<std::string> ReadMachineRegistryValue(std::u16string_view, std::u16string_view, size_t) {
-  return std::nullopt;
+constexpr std::u16string_view kProfileList = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+std::optional<std::string> RegistryString(const char* variable, const char* fallback) {
+  const char* set = std::getenv(variable);
+  std::string value = set && *set ? set : fallback;
+  while (value.size() > 1 && value.back() == '/') value.pop_back();
+  std::string bytes;
+  for (const char16_t unit : Utf8ToUtf16(value) + u'\0') {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadMachineRegistryValue(std::u16string_view keyPath, std::u16string_view valueName,
+                                                    size_t byteLimit) {
+  std::optional<std::string> value;
+  if (keyPath == kProfileList && valueName == u"ProgramData") {
+    value = RegistryString("TMPDIR", "/tmp");
+  } else if (keyPath.substr(0, kProfileList.size() + 1) == std::u16string(kProfileList) + u"\\" &&
+             valueName == u"ProfileImagePath") {
+    value = RegistryString("HOME", "/");
+  }
+  if (value && value->size() > byteLimit) return std::nullopt;
+  return value;
 }
 
 }  // namespace platform

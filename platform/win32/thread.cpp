@@ -33,4 +33,20 @@ bool StartDetachedThread(void (*entry)(void* argument), void* argument) {
   return true;
 }
 
+ThreadHandle StartThread(void (*entry)(void* argument), void* argument) {
+  auto* start = new (std::nothrow) Start{entry, argument};
+  if (start == nullptr) return 0;
+  HANDLE thread = CreateThread(nullptr, 0, ThreadMain, start, 0, nullptr);
+  if (thread == nullptr) {
+    delete start;
+    return 0;
+  }
+  return reinterpret_cast<ThreadHandle>(thread);
+}
+
+void JoinThread(ThreadHandle thread) {
+  WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
+  CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 // "init" are replaced, so every input is handled at once and nothing starts.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t keyLength = size == 0 ? 0 : data[0] % 8;
   const std::string_view key = text.substr(0, keyLength);
   const std::string value = JsonGetString(text, key);
-  const std::vector<int32_t> ids = JsonGetIntArray(text, key);
-  if (value.size() > size || ids.size() > size) __builtin_trap();
+  const std::optional<std::vector<int32_t>> ids = JsonGetIntArray(text, key);
+  if (value.size() > size || (ids && ids->size() > size)) __builtin_trap();
 
   static const PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
                                           [](std::vector<int32_t> started) {

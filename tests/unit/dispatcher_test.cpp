@@ -81,15 +81,43 @@ TEST_F(DispatcherTest, OptimizeWhileRunningIsRefusedWhateverItsIds) {
 
 TEST_F(DispatcherTest, EmptySelectionIsRefusedButUnknownIdsRun) {
   Handle(R"({"cmd":"optimize","ids":[]})");
-  Handle(R"({"cmd":"optimize","ids":"5"})");
-  Handle(R"({"cmd":"optimize"})");
+  Handle(R"({"cmd":"optimize","ids": [ ] })");
   EXPECT_EQ(TakePageMessages(),
-            (Messages{Warn("Nothing to do: empty selection."), Warn("Nothing to do: empty selection."),
-                      Warn("Nothing to do: empty selection.")}));
+            (Messages{Warn("Nothing to do: empty selection."), Warn("Nothing to do: empty selection.")}));
   EXPECT_FALSE(g_running);
   Handle(R"({"cmd":"optimize","ids":[-1]})");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0], (std::vector<int32_t>{-1}));
+}
+
+TEST_F(DispatcherTest, IdsThatAreNotPlainIntegersRunNothing) {
+  // Each would once have run something: [1e2] ran ids 1 and 2, [-] ran id 0.
+  for (const char* text : {R"({"cmd":"optimize","ids":[1e2]})", R"({"cmd":"optimize","ids":[-]})",
+                           R"({"cmd":"optimize","ids":[1.5]})", R"({"cmd":"optimize","ids":["4"]})",
+                           R"({"cmd":"optimize","ids":[2147483648]})", R"({"cmd":"optimize","ids":[1,2)",
+                           R"({"cmd":"optimize","ids":"5"})", R"({"cmd":"optimize"})",
+                           R"({"cmd":"optimize","x":{"ids":[3]}})", R"({"cmd":"optimize","note":"\"ids\":[3]"})",
+                           R"({"cmd":"optimize","ids":[1],"ids":[2]})"}) {
+    Handle(text);
+    EXPECT_EQ(TakePageMessages(), (Messages{Warn("Invalid command: \"ids\" must be an array of whole numbers.")}))
+        << text;
+    EXPECT_FALSE(g_running) << text;
+  }
+  EXPECT_TRUE(started.empty());
+}
+
+TEST_F(DispatcherTest, CancelBeforeOptimizeIsForgottenButCancelAfterItCounts) {
+  Handle(R"({"cmd":"cancel"})");
+  actions.startRun = [this](std::vector<int32_t> ids) {
+    // The run thread would start here: the flag was cleared before.
+    EXPECT_FALSE(g_cancelRequested);
+    started.push_back(std::move(ids));
+  };
+  Handle(R"({"cmd":"optimize","ids":[1]})");
+  ASSERT_EQ(started.size(), 1u);
+  // A cancel that arrives before the thread reads the flag is still seen by it.
+  Handle(R"({"cmd":"cancel"})");
+  EXPECT_TRUE(g_cancelRequested);
 }
 
 TEST_F(DispatcherTest, ThreadThatCannotStartIsReportedAndLeavesNoRun) {
@@ -124,7 +152,7 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
     }
     std::this_thread::sleep_for(std::chrono::microseconds(200));
     --active;
-    return true;
+    return BatchResult{BatchOutcome::Succeeded, 0u, "", 0};
   };
   struct Job {
     std::vector<int32_t> ids;
@@ -137,7 +165,7 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
                                      ASSERT_TRUE(platform::StartDetachedThread(
                                          [](void* p) {
                                            std::unique_ptr<Job> owned(static_cast<Job*>(p));
-                                           OptimizeRunWith(std::move(owned->ids), *owned->runner);
+                                           OptimizeRunWith(std::move(owned->ids), *owned->runner, 1000);
                                          },
                                          job));
                                    }};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/tweak_index.h"
+#include "run/batch_runner.h"
 #include "run/optimize_run.h"
 #include "run_messages.h"
 
@@ -10,7 +11,13 @@ TEST(OptimizeBeforeReady, EveryIdIsAnErrorAndNothingRuns) {
   ASSERT_EQ(TweakIndexSize(), 0u);
   CollectPageMessages();
   int scripts = 0;
-  OptimizeRunWith({0, 1, 420}, [&](const char*) { return ++scripts > 0; });
+  OptimizeRunWith(
+      {0, 1, 420},
+      [&](const char*) {
+        ++scripts;
+        return BatchResult{BatchOutcome::Succeeded, 0u, "", 0};
+      },
+      kScriptTimeoutMs);
   EXPECT_EQ(scripts, 0);
   const auto messages = TakePageMessages();
   ASSERT_EQ(messages.size(), 6u);  // running, progress 0, three progress lines, done

@@ -12,6 +12,8 @@
 #include "catalogue/tweak_index.h"
 #include "platform/thread.h"
 #include "protocol/run_state.h"
+#include "run/batch_runner.h"
+#include "run/tweak_output.h"
 #include "run_messages.h"
 
 namespace {
@@ -28,6 +30,9 @@ std::string Progress(int cur, int max, int ok, int err) {
   return "{\"type\":\"progress\",\"cur\":" + std::to_string(cur) + ",\"max\":" + std::to_string(max) +
          ",\"ok\":" + std::to_string(ok) + ",\"err\":" + std::to_string(err) + "}";
 }
+const BatchResult kOk{BatchOutcome::Succeeded, 0u, "", 0};
+const BatchResult kFailed{BatchOutcome::Failed, 1u, "", 0};
+
 std::string Done(int ok, int err) {
   return "{\"type\":\"done\",\"ok\":" + std::to_string(ok) + ",\"err\":" + std::to_string(err) + "}";
 }
@@ -44,30 +49,33 @@ class OptimizeRunTest : public testing::Test {
     g_cancelRequested = false;
   }
   // Answers each call with the next of `results` and records the scripts.
-  ScriptRunner Scripted(std::vector<bool> results) {
+  ScriptRunner Scripted(std::vector<BatchResult> results) {
     return [this, results, call = size_t{0}](const char* script) mutable {
       scripts.emplace_back(script);
       return results.at(call++);
     };
   }
+  void Run(std::vector<int32_t> ids, const ScriptRunner& runner) {
+    OptimizeRunWith(std::move(ids), runner, kScriptTimeoutMs);
+  }
   std::vector<std::string> scripts;
 };
 
 TEST_F(OptimizeRunTest, TwoIdsFirstSucceedsSecondFails) {
-  OptimizeRunWith({0, 1}, Scripted({true, false}));
+  Run({0, 1}, Scripted({kOk, kFailed}));
   EXPECT_EQ(TakePageMessages(),
             (Messages{Log("info", "Running 2 tweaks..."), Progress(0, 2, 0, 0), Log("info", "[1/2] " + kA),
                       Log("ok", "[OK] " + kA), Progress(1, 2, 1, 0), Log("info", "[2/2] " + kB),
-                      Log("err", "[FAIL] " + kB), Progress(2, 2, 1, 1), Done(1, 1)}));
+                      Log("err", "[FAIL] " + kB), Log("err", "exit code 1"), Progress(2, 2, 1, 1), Done(1, 1)}));
   EXPECT_EQ(scripts, (std::vector<std::string>{TweakIndexAt(0)->script, TweakIndexAt(1)->script}));
   EXPECT_FALSE(g_running);
 }
 
 TEST_F(OptimizeRunTest, UnknownIdsCountAsErrorsWithoutALogLine) {
-  OptimizeRunWith({-1}, Scripted({}));
+  Run({-1}, Scripted({}));
   EXPECT_EQ(TakePageMessages(),
             (Messages{Log("info", "Running 1 tweaks..."), Progress(0, 1, 0, 0), Progress(1, 1, 0, 1), Done(0, 1)}));
-  OptimizeRunWith({static_cast<int32_t>(TweakIndexSize()), 1}, Scripted({true}));
+  Run({static_cast<int32_t>(TweakIndexSize()), 1}, Scripted({kOk}));
   EXPECT_EQ(TakePageMessages(),
             (Messages{Log("info", "Running 2 tweaks..."), Progress(0, 2, 0, 0), Progress(1, 2, 0, 1),
                       Log("info", "[2/2] " + kB), Log("ok", "[OK] " + kB), Progress(2, 2, 1, 1), Done(1, 1)}));
@@ -76,35 +84,64 @@ TEST_F(OptimizeRunTest, UnknownIdsCountAsErrorsWithoutALogLine) {
 TEST_F(OptimizeRunTest, CancelDuringTheFirstOfThreeStopsBeforeTheSecond) {
   ScriptRunner cancelWhileRunning = [](const char*) {
     g_cancelRequested = true;  // the page's "cancel" arrives while this script runs
-    return true;
+    return kOk;
   };
-  OptimizeRunWith({0, 1, 0}, cancelWhileRunning);
+  Run({0, 1, 0}, cancelWhileRunning);
   EXPECT_EQ(TakePageMessages(),
             (Messages{Log("info", "Running 3 tweaks..."), Progress(0, 3, 0, 0), Log("info", "[1/3] " + kA),
-                      Log("ok", "[OK] " + kA), Progress(1, 3, 1, 0), Log("warn", "Cancelled by user."), Done(1, 0)}));
+                      Log("ok", "[OK] " + kA), Progress(1, 3, 1, 0), Log("warn", "Cancelled by user; 2 not run."),
+                      Done(1, 0)}));
   EXPECT_FALSE(g_running);
 }
 
-TEST_F(OptimizeRunTest, CancelBeforeTheRunStartsIsDiscarded) {
+TEST_F(OptimizeRunTest, CancelBeforeTheRunThreadGetsGoingRunsNothing) {
+  // The dispatcher cleared the flag when it accepted the run; a "cancel"
+  // raised after that, before the thread got here, stops the run at once.
   g_cancelRequested = true;
-  OptimizeRunWith({1}, Scripted({true}));
-  EXPECT_EQ(TakePageMessages().back(), Done(1, 0));
+  Run({1}, Scripted({kOk}));
+  EXPECT_TRUE(scripts.empty());
+  EXPECT_EQ(TakePageMessages(), (Messages{Log("info", "Running 1 tweaks..."), Progress(0, 1, 0, 0),
+                                          Log("warn", "Cancelled by user; 1 not run."), Done(0, 0)}));
+}
+
+TEST_F(OptimizeRunTest, FailedTweaksAreFollowedByTheirReasonsAndEveryOutputIsKept) {
+  const BatchResult stepFailed{BatchOutcome::Failed, 0u,
+                               "Skipping, no action needed\n"
+                               "WARNING: Failed to stop service \"X\". Error: denied\n"
+                               "ERROR: Access is denied.\n",
+                               0};
+  const BatchResult timedOut{BatchOutcome::TimedOut, std::nullopt, "working\n", 0};
+  KeepTweakOutput(5, "from an earlier run");
+  OptimizeRunWith({0, 1, 0}, Scripted({stepFailed, timedOut, BatchResult{}}), 120000);
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Log("info", "Running 3 tweaks..."), Progress(0, 3, 0, 0), Log("info", "[1/3] " + kA),
+                      Log("err", "[FAIL] " + kA), Log("err", "Failed to stop service \"X\". Error: denied"),
+                      Log("err", "ERROR: Access is denied."), Progress(1, 3, 0, 1), Log("info", "[2/3] " + kB),
+                      Log("err", "[FAIL] " + kB), Log("err", "timed out after 120 s"), Progress(2, 3, 0, 2),
+                      Log("info", "[3/3] " + kA), Log("err", "[FAIL] " + kA), Log("err", "could not start"),
+                      Progress(3, 3, 0, 3), Done(0, 3)}));
+  // The last run's outputs only; a tweak run twice keeps its later output.
+  EXPECT_EQ(LastRunOutput(1), "working\n");
+  EXPECT_EQ(LastRunOutput(0), "");
+  EXPECT_EQ(LastRunOutput(5), std::nullopt);
+  EXPECT_EQ(LastRunOutput(2), std::nullopt);
 }
 
 TEST_F(OptimizeRunTest, TheSameIdTwiceRunsTwice) {
-  OptimizeRunWith({1, 1}, Scripted({true, true}));
+  Run({1, 1}, Scripted({kOk, kOk}));
   EXPECT_EQ(scripts.size(), 2u);
   EXPECT_EQ(TakePageMessages().back(), Done(2, 0));
 }
 
 TEST_F(OptimizeRunTest, RunnerThatThrowsFailsOnlyThatTweak) {
   int calls = 0;
-  OptimizeRunWith({0, 1}, [&](const char*) -> bool {
+  Run({0, 1}, [&](const char*) -> BatchResult {
     if (calls++ == 0) throw std::bad_alloc();
-    return true;
+    return kOk;
   });
   const Messages got = TakePageMessages();
   EXPECT_EQ(got[3], Log("err", "[FAIL] " + kA));
+  EXPECT_EQ(got[4], Log("err", "could not start"));
   EXPECT_EQ(got.back(), Done(1, 1));
 }
 
@@ -114,7 +151,7 @@ TEST_F(OptimizeRunTest, DoneIsQueuedBeforeTheRunningFlagIsCleared) {
     g_running = true;  // as the dispatcher raises it before the thread starts
     ASSERT_TRUE(platform::StartDetachedThread(
         [](void*) {
-          OptimizeRunWith({0, 1, -1}, [](const char*) { return true; });
+          OptimizeRunWith({0, 1, -1}, [](const char*) { return kOk; }, kScriptTimeoutMs);
         },
         nullptr));
     bool sawDone = false;

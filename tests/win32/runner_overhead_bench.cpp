@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     auto t0 = std::chrono::steady_clock::now();
     if (!BareCmd()) return 1;
     auto t1 = std::chrono::steady_clock::now();
-    if (!RunBatchScript("rem\n")) return 1;
+    if (RunBatchScript("rem\n").outcome != BatchOutcome::Succeeded) return 1;
     auto t2 = std::chrono::steady_clock::now();
     bare += Milliseconds(t1 - t0);
     runner += Milliseconds(t2 - t1);
