@@ -4,9 +4,11 @@
 #include <string>
 #include <system_error>
 
+#include "catalogue/details_message.h"
 #include "catalogue/init_message.h"
 #include "platform/thread.h"
 #include "protocol/json_text.h"
+#include "protocol/json_value.h"
 #include "protocol/outbox.h"
 #include "protocol/page_messages.h"
 #include "run/optimize_run.h"
@@ -39,6 +41,24 @@ void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
 
 void HandleCancel(std::string_view, const PageCommandActions&) { g_cancelRequested = true; }
 
+void HandleDetails(std::string_view, const PageCommandActions&) { PostToPageUtf8(BuildDetailsMessage()); }
+
+void HandleScript(std::string_view text, const PageCommandActions&) {
+  const std::optional<JsonValue> command = ParseJson(text);
+  const JsonValue* idValue = command ? JsonMember(*command, "id") : nullptr;
+  const std::optional<int32_t> id = idValue ? JsonInt32(*idValue) : std::nullopt;
+  if (!id) {
+    PostLog(LogLevel::Warn, "Malformed command: \"script\" needs an integer \"id\".");
+    return;
+  }
+  std::optional<std::string> message = BuildScriptMessage(*id);
+  if (!message) {
+    PostLog(LogLevel::Warn, "Unknown tweak id: %d", *id);
+    return;
+  }
+  PostToPageUtf8(std::move(*message));
+}
+
 struct Command {
   std::string_view word;
   void (*handle)(std::string_view text, const PageCommandActions& actions);
@@ -46,9 +66,8 @@ struct Command {
 
 // Every command word the core answers, matched exactly (case-sensitive).
 constexpr Command kCommands[] = {
-    {"ready", HandleReady},
-    {"optimize", HandleOptimize},
-    {"cancel", HandleCancel},
+    {"ready", HandleReady},     {"optimize", HandleOptimize}, {"cancel", HandleCancel},
+    {"details", HandleDetails}, {"script", HandleScript},
 };
 
 }  // namespace
