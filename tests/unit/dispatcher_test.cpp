@@ -1,5 +1,5 @@
 // The dispatcher's answers, with the run and "init" replaced.
-#include "protocol/dispatcher.h"
+#include "app/dispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/init_message.h"
 #include "platform/thread.h"
-#include "protocol/run_state.h"
 #include "run/optimize_run.h"
+#include "run/run_state.h"
 #include "run_messages.h"
 
 namespace {
