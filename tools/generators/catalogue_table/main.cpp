@@ -290,8 +290,14 @@ int main(int argc, char** argv) {
       std::cerr << path << ": " << expandError << "\n";
       return 1;
     }
+    RowRecord record = DescribeRow(*source);
+    // The page names every row's cost before anything runs.
+    if (record.cost.empty() || record.costText.empty()) {
+      std::cerr << path << ": a catalogue row needs \"cost:\" and \"cost-ru:\" lines\n";
+      return 1;
+    }
     bodies.push_back(std::move(body));
-    records.push_back(DescribeRow(*source));
+    records.push_back(std::move(record));
   }
 
   const std::string table = WriteTable(*rows, bodies, records);
