@@ -27,6 +27,11 @@ inline constexpr size_t kJsonMaxDepth = 64;
 // text is not one JSON value, or nests deeper than kJsonMaxDepth.
 std::optional<JsonValue> ParseJson(std::string_view text);
 
+// The same for JSON with comments, as editors write their settings: "//" and
+// "/* */" comments outside strings and a comma before "}" or "]" are dropped
+// first.
+std::optional<JsonValue> ParseJsonWithComments(std::string_view text);
+
 // The member `key` of an object; null when `value` is no object or has none.
 const JsonValue* JsonMember(const JsonValue& value, std::string_view key);
 

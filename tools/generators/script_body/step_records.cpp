@@ -16,7 +16,11 @@ struct FamilyRecord {
 
 std::string P(const SourceBlock& block, std::string_view name) { return std::string(Param(block, name)); }
 
-std::string Quoted(const SourceBlock& block, std::string_view name) { return "\"" + P(block, name) + "\""; }
+std::string Quoted(const SourceBlock& block, std::string_view name) {
+  std::string text = "\"";
+  text.append(Param(block, name)).push_back('"');
+  return text;
+}
 
 const std::array<FamilyRecord, 31> kFamilyRecords = {{
     {"set-registry-value", StepUndo::kExact,
