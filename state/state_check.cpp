@@ -147,7 +147,9 @@ StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::strin
   const std::u16string expectedText =
       data.find('%') == std::string_view::npos ? Wide(data) : machine.expand(Wide(data));
   const std::optional<uint64_t> expectedNumber = WholeNumber(data);
-  const std::string wanted = type == "REG_SZ" ? "\"" + Narrow(expectedText) + "\"" : std::string(data);
+  const std::string wanted = type == "REG_SZ" ? "\"" + Narrow(expectedText) + "\""
+                             : expectedNumber ? std::to_string(*expectedNumber)
+                                              : std::string(data);
   const platform::RegistryRead read = machine.readValue(path.hive, path.path, name == "(default)" ? u"" : Wide(name));
   const std::string label = "value " + ValueName(name);
   switch (read.status) {
