@@ -3,8 +3,8 @@
 // escaper, and two field readers for page commands. JsonGetString is not a
 // JSON parser: it finds the quoted key by plain substring search and reads
 // what follows with a few fixed rules. JsonGetIntArray, whose ids decide what
-// runs, reads the object's top level strictly. All functions are pure and
-// thread-safe.
+// runs, reads the text with the strict reader (protocol/json_value.h). All
+// functions are pure and thread-safe.
 
 #include <cstdint>
 #include <optional>
@@ -27,9 +27,8 @@ std::string JsonQuote(std::string_view text);
 std::string JsonGetString(std::string_view json, std::string_view key);
 
 // The integers of the array that is the value of the top-level member `key`
-// of the JSON object `json`. Nothing unless `json` is one well-formed object
-// (white space around it allowed) holding `key` exactly once at its top level
-// (escapes in member names decoded), with an array of plain integers as its
-// value: optional '-', digits without a leading zero, no fraction or
-// exponent, each within the 32-bit range.
+// of the JSON object `json`. Nothing unless `json` is one JSON object (as
+// ParseJson reads it: no duplicate member names) whose member `key` is an
+// array of plain integers (no fraction, no exponent), each within the 32-bit
+// range.
 std::optional<std::vector<int32_t>> JsonGetIntArray(std::string_view json, std::string_view key);

@@ -76,11 +76,11 @@ void SetOutputText(BatchResult& result, const OutputTail& tail) {
   result.cutBytes = cut;
 }
 
-std::vector<std::string> FailureReasons(const BatchResult& result, uint32_t timeoutMs) {
+std::vector<std::string> FailureReasons(const BatchResult& result) {
   switch (result.outcome) {
     case BatchOutcome::Succeeded: return {};
     case BatchOutcome::NotStarted: return {"could not start"};
-    case BatchOutcome::TimedOut: return {"timed out after " + Duration(timeoutMs)};
+    case BatchOutcome::TimedOut: return {"timed out after " + Duration(result.timeoutMs)};
     case BatchOutcome::Failed: break;
   }
   std::vector<std::string> reasons;

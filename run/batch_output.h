@@ -24,6 +24,7 @@ enum class BatchOutcome { Succeeded, Failed, TimedOut, NotStarted };
 struct BatchResult {
   BatchOutcome outcome = BatchOutcome::NotStarted;
   std::optional<uint32_t> exitCode;  // when the batch ended and its code could be read
+  uint32_t timeoutMs = 0;            // the wait that ran out, when TimedOut
   // UTF-8: the kept output as the console code page the header sets (65001)
   // makes it, each invalid byte sequence replaced by U+FFFD, CR LF as LF; a
   // first line says how many bytes were cut from the front.
@@ -40,4 +41,4 @@ void SetOutputText(BatchResult& result, const OutputTail& tail);
 // printed ("Failed to ...", "ERROR: ...", ...), else "exit code N".
 inline constexpr size_t kMaxReasons = 3;
 inline constexpr size_t kMaxReasonBytes = 200;
-std::vector<std::string> FailureReasons(const BatchResult& result, uint32_t timeoutMs);
+std::vector<std::string> FailureReasons(const BatchResult& result);

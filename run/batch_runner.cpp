@@ -76,6 +76,7 @@ Captured RunCaptured(const BatchSystem& system, platform::ProcessStart start, ui
     BatchResult& r = captured.result;
     if (wait.result == platform::WaitResult::TimedOut) {
       r.outcome = BatchOutcome::TimedOut;
+      r.timeoutMs = timeoutMs;
     } else {
       if (wait.result == platform::WaitResult::Exited) r.exitCode = wait.exitCode;
       r.outcome = r.exitCode == 0u ? BatchOutcome::Succeeded : BatchOutcome::Failed;

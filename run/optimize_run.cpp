@@ -2,11 +2,12 @@
 
 #include "catalogue/tweak_index.h"
 #include "protocol/page_messages.h"
-#include "protocol/run_state.h"
 #include "run/batch_runner.h"
+#include "run/run_state.h"
 #include "run/tweak_output.h"
+#include "state/state_check.h"
 
-void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, uint32_t timeoutMs) {
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, const AppliedCheck& isApplied) {
   g_running = true;
   ClearLastRunOutput();
 
@@ -14,19 +15,22 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, ui
   int32_t cur = 0;
   int32_t ok = 0;
   int32_t err = 0;
-  LogInfo("Running %d tweaks...", total);
+  PostLog(LogLevel::Info, "Running %d tweaks...", total);
   PostProgress(cur, total, ok, err);
 
   for (const int32_t id : ids) {
     if (g_cancelRequested) {
-      LogWarn("Cancelled by user; %d not run.", total - cur);
+      PostLog(LogLevel::Warn, "Cancelled by user; %d not run.", total - cur);
       break;
     }
     const Tweak* tweak = id < 0 ? nullptr : TweakIndexAt(static_cast<size_t>(id));
     if (tweak == nullptr) {
       ++err;
+    } else if (isApplied && isApplied(*tweak)) {
+      PostLog(LogLevel::Ok, "[SKIP] %s: already applied", tweak->name.c_str());
+      ++ok;
     } else {
-      LogInfo("[%d/%d] %s", cur + 1, total, tweak->name.c_str());
+      PostLog(LogLevel::Info, "[%d/%d] %s", cur + 1, total, tweak->name.c_str());
       BatchResult result;
       try {
         result = runScript(tweak->script.c_str());
@@ -35,12 +39,12 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, ui
         result = BatchResult{};
       }
       if (result.outcome == BatchOutcome::Succeeded) {
-        LogOk("[OK] %s", tweak->name.c_str());
+        PostLog(LogLevel::Ok, "[OK] %s", tweak->name.c_str());
         ++ok;
       } else {
-        LogErr("[FAIL] %s", tweak->name.c_str());
+        PostLog(LogLevel::Err, "[FAIL] %s", tweak->name.c_str());
         try {
-          for (const std::string& reason : FailureReasons(result, timeoutMs)) LogErr("%s", reason.c_str());
+          for (const std::string& reason : FailureReasons(result)) PostLog(LogLevel::Err, "%s", reason.c_str());
         } catch (...) {
           // Out of memory: the "[FAIL]" line stands alone.
         }
@@ -60,4 +64,10 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, ui
   g_running = false;
 }
 
-void OptimizeRun(std::vector<int32_t> ids) { OptimizeRunWith(std::move(ids), RunBatchScript, kScriptTimeoutMs); }
+void OptimizeRun(std::vector<int32_t> ids, bool skipApplied) {
+  AppliedCheck isApplied;
+  // The machine is read afresh for each tweak: earlier tweaks of the run may
+  // have changed what a later one would.
+  if (skipApplied) isApplied = [](const Tweak& tweak) { return SkipsAsApplied(CheckTweak(tweak, SystemMachine())); };
+  OptimizeRunWith(std::move(ids), RunBatchScript, isApplied);
+}

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "run/batch_output.h"
 
 // Runs `ids` (positions in the tweak index, in the page's order; repeats run
@@ -14,10 +15,14 @@
 // before each id (the dispatcher clears it when it accepts the run, so a
 // cancel sent before the thread got here still counts), counts an unknown id
 // or a failed or throwing script as an error, follows each "[FAIL]" line with
-// the reasons (run/batch_output.h), keeps each tweak's output for
-// LastRunOutput, posts "done" and only then clears g_running.
-void OptimizeRun(std::vector<int32_t> ids);
+// its reasons (run/batch_output.h), keeps each tweak's output for
+// LastRunOutput, posts "done" and only then clears g_running. With
+// `skipApplied`, a tweak found fully in place just before its turn is not run
+// and counts as succeeded.
+void OptimizeRun(std::vector<int32_t> ids, bool skipApplied = false);
 
-// The same with another script runner and its time limit, for tests.
+// The same with another script runner and state check, for tests. An empty
+// `isApplied` checks nothing.
 using ScriptRunner = std::function<BatchResult(const char* script)>;
-void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, uint32_t timeoutMs);
+using AppliedCheck = std::function<bool(const Tweak& tweak)>;
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, const AppliedCheck& isApplied = {});

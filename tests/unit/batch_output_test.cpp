@@ -39,7 +39,7 @@ TEST(BatchOutput, ACharacterCutInTwoAtTheFrontIsDroppedWhole) {
 
 TEST(BatchOutput, ReasonsAreTheStepsErrorLinesAtMostThree) {
   const auto reasons = [](BatchOutcome outcome, const std::string& output, uint32_t timeoutMs = 120000) {
-    return FailureReasons(BatchResult{outcome, 1u, output, 0}, timeoutMs);
+    return FailureReasons(BatchResult{outcome, 1u, timeoutMs, output, 0});
   };
   using Lines = std::vector<std::string>;
   EXPECT_EQ(reasons(BatchOutcome::Succeeded, "Failed to x\n"), Lines{});
@@ -47,7 +47,7 @@ TEST(BatchOutput, ReasonsAreTheStepsErrorLinesAtMostThree) {
   EXPECT_EQ(reasons(BatchOutcome::TimedOut, "Failed to x\n"), Lines{"timed out after 120 s"});
   EXPECT_EQ(reasons(BatchOutcome::TimedOut, "", 250), Lines{"timed out after 250 ms"});
   EXPECT_EQ(reasons(BatchOutcome::Failed, "Skipping, no action needed\nDone\n"), Lines{"exit code 1"});
-  EXPECT_EQ(FailureReasons(BatchResult{BatchOutcome::Failed, std::nullopt, "", 0}, 1000), Lines{"exit code unknown"});
+  EXPECT_EQ(FailureReasons(BatchResult{BatchOutcome::Failed, std::nullopt, 0, "", 0}), Lines{"exit code unknown"});
   // PowerShell's own words before a message are left out; repeats count once.
   EXPECT_EQ(reasons(BatchOutcome::Failed,
                     "Skipping\n"

@@ -15,9 +15,8 @@ TEST(OptimizeBeforeReady, EveryIdIsAnErrorAndNothingRuns) {
       {0, 1, 420},
       [&](const char*) {
         ++scripts;
-        return BatchResult{BatchOutcome::Succeeded, 0u, "", 0};
-      },
-      kScriptTimeoutMs);
+        return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0};
+      });
   EXPECT_EQ(scripts, 0);
   const auto messages = TakePageMessages();
   ASSERT_EQ(messages.size(), 6u);  // running, progress 0, three progress lines, done

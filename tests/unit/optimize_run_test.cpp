@@ -11,8 +11,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/tweak_index.h"
 #include "platform/thread.h"
-#include "protocol/run_state.h"
 #include "run/batch_runner.h"
+#include "run/run_state.h"
 #include "run/tweak_output.h"
 #include "run_messages.h"
 
@@ -30,8 +30,8 @@ std::string Progress(int cur, int max, int ok, int err) {
   return "{\"type\":\"progress\",\"cur\":" + std::to_string(cur) + ",\"max\":" + std::to_string(max) +
          ",\"ok\":" + std::to_string(ok) + ",\"err\":" + std::to_string(err) + "}";
 }
-const BatchResult kOk{BatchOutcome::Succeeded, 0u, "", 0};
-const BatchResult kFailed{BatchOutcome::Failed, 1u, "", 0};
+const BatchResult kOk{BatchOutcome::Succeeded, 0u, 0, "", 0};
+const BatchResult kFailed{BatchOutcome::Failed, 1u, 0, "", 0};
 
 std::string Done(int ok, int err) {
   return "{\"type\":\"done\",\"ok\":" + std::to_string(ok) + ",\"err\":" + std::to_string(err) + "}";
@@ -55,9 +55,7 @@ class OptimizeRunTest : public testing::Test {
       return results.at(call++);
     };
   }
-  void Run(std::vector<int32_t> ids, const ScriptRunner& runner) {
-    OptimizeRunWith(std::move(ids), runner, kScriptTimeoutMs);
-  }
+  void Run(std::vector<int32_t> ids, const ScriptRunner& runner) { OptimizeRunWith(std::move(ids), runner); }
   std::vector<std::string> scripts;
 };
 
@@ -105,14 +103,14 @@ TEST_F(OptimizeRunTest, CancelBeforeTheRunThreadGetsGoingRunsNothing) {
 }
 
 TEST_F(OptimizeRunTest, FailedTweaksAreFollowedByTheirReasonsAndEveryOutputIsKept) {
-  const BatchResult stepFailed{BatchOutcome::Failed, 0u,
+  const BatchResult stepFailed{BatchOutcome::Failed, 0u, 0,
                                "Skipping, no action needed\n"
                                "WARNING: Failed to stop service \"X\". Error: denied\n"
                                "ERROR: Access is denied.\n",
                                0};
-  const BatchResult timedOut{BatchOutcome::TimedOut, std::nullopt, "working\n", 0};
+  const BatchResult timedOut{BatchOutcome::TimedOut, std::nullopt, 120000, "working\n", 0};
   KeepTweakOutput(5, "from an earlier run");
-  OptimizeRunWith({0, 1, 0}, Scripted({stepFailed, timedOut, BatchResult{}}), 120000);
+  Run({0, 1, 0}, Scripted({stepFailed, timedOut, BatchResult{}}));
   EXPECT_EQ(TakePageMessages(),
             (Messages{Log("info", "Running 3 tweaks..."), Progress(0, 3, 0, 0), Log("info", "[1/3] " + kA),
                       Log("err", "[FAIL] " + kA), Log("err", "Failed to stop service \"X\". Error: denied"),
@@ -125,6 +123,23 @@ TEST_F(OptimizeRunTest, FailedTweaksAreFollowedByTheirReasonsAndEveryOutputIsKep
   EXPECT_EQ(LastRunOutput(0), "");
   EXPECT_EQ(LastRunOutput(5), std::nullopt);
   EXPECT_EQ(LastRunOutput(2), std::nullopt);
+}
+
+// The check is made just before each tweak, so a tweak that an earlier one of
+// the same run put in place is passed by.
+TEST_F(OptimizeRunTest, AppliedTweaksArePassedByAndCountAsSucceeded) {
+  std::vector<std::string> checked;
+  OptimizeRunWith({0, 1, 0}, Scripted({kFailed}), [&](const Tweak& tweak) {
+    checked.push_back(tweak.name);
+    return checked.size() != 2;
+  });
+  EXPECT_EQ(checked, (std::vector<std::string>{kA, kB, kA}));
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Log("info", "Running 3 tweaks..."), Progress(0, 3, 0, 0),
+                      Log("ok", "[SKIP] " + kA + ": already applied"), Progress(1, 3, 1, 0), Log("info", "[2/3] " + kB),
+                      Log("err", "[FAIL] " + kB), Log("err", "exit code 1"), Progress(2, 3, 1, 1),
+                      Log("ok", "[SKIP] " + kA + ": already applied"),
+                      Progress(3, 3, 2, 1), Done(2, 1)}));
 }
 
 TEST_F(OptimizeRunTest, TheSameIdTwiceRunsTwice) {
@@ -151,7 +166,7 @@ TEST_F(OptimizeRunTest, DoneIsQueuedBeforeTheRunningFlagIsCleared) {
     g_running = true;  // as the dispatcher raises it before the thread starts
     ASSERT_TRUE(platform::StartDetachedThread(
         [](void*) {
-          OptimizeRunWith({0, 1, -1}, [](const char*) { return kOk; }, kScriptTimeoutMs);
+          OptimizeRunWith({0, 1, -1}, [](const char*) { return kOk; });
         },
         nullptr));
     bool sawDone = false;

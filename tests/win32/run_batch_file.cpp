@@ -19,6 +19,6 @@ int main(int argc, char** argv) {
   std::fwrite(result.output.data(), 1, result.output.size(), stdout);
   if (result.outcome == BatchOutcome::Succeeded) return 0;
   std::printf("[FAIL]\n");
-  for (const std::string& reason : FailureReasons(result, kScriptTimeoutMs)) std::printf("%s\n", reason.c_str());
+  for (const std::string& reason : FailureReasons(result)) std::printf("%s\n", reason.c_str());
   return 1;
 }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "bare_cmd.h"
 #include "run/batch_runner.h"
 #include "run/batch_runner_internal.h"
 
@@ -21,21 +22,6 @@ namespace {
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
-}
-
-bool StartAndWait(std::wstring line) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
 }
 
 // Runs each of `runs` once per round, in turn, and gives the mean of each.
@@ -71,8 +57,8 @@ int main(int argc, char** argv) {
   CloseHandle(file);
 
   const auto times = Measure(rounds, {
-                                         [] { return StartAndWait(L"cmd.exe /c exit 0"); },
-                                         [&] { return StartAndWait(L"cmd.exe /S /C \"\"" + plain + L"\"\""); },
+                                         BareCmd,
+                                         [&] { return StartHiddenAndWait(L"cmd.exe /S /C \"\"" + plain + L"\"\""); },
                                          [] { return RunBatchScript("rem\n").outcome == BatchOutcome::Succeeded; },
                                      });
   DeleteFileW(plain.c_str());

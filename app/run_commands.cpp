@@ -1,0 +1,42 @@
+#include "app/commands.h"
+#include "protocol/json_text.h"
+#include "protocol/json_value.h"
+#include "protocol/page_messages.h"
+#include "run/run_state.h"
+
+void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
+  // The flag is raised here, before the thread exists, so that a second
+  // "optimize" arriving before the run's first step is refused too.
+  if (g_running.exchange(true)) {
+    PostLog(LogLevel::Warn, "Already running, please wait.");
+    return;
+  }
+  std::optional<std::vector<int32_t>> ids = JsonGetIntArray(text, "ids");
+  if (!ids) {
+    // Anything but plain ids could run tweaks the page never chose.
+    g_running = false;
+    PostLog(LogLevel::Warn, "Invalid command: \"ids\" must be an array of whole numbers.");
+    return;
+  }
+  if (ids->empty()) {
+    g_running = false;
+    PostLog(LogLevel::Warn, "Nothing to do: empty selection.");
+    return;
+  }
+  // The page asks to pass by what is already in place; a command without the
+  // field runs every tweak.
+  const std::optional<JsonValue> parsed = ParseJson(text);
+  const JsonValue* skip = parsed ? JsonMember(*parsed, "skipApplied") : nullptr;
+  const bool skipApplied = skip != nullptr && skip->kind == JsonValue::Kind::kBool && skip->boolean;
+  // Cleared here, not by the run thread: a "cancel" sent after this command
+  // and before the thread starts stops the run.
+  g_cancelRequested = false;
+  try {
+    actions.startRun(std::move(*ids), skipApplied);
+  } catch (...) {
+    g_running = false;
+    PostLog(LogLevel::Warn, "Could not start the run, please try again.");
+  }
+}
+
+void HandleCancel(std::string_view, const PageCommandActions&) { g_cancelRequested = true; }
