@@ -189,6 +189,33 @@ TEST(BatchRunnerWin32, BodyOutlivingAShortenedTimeOutLeavesNothingBehind) {
   EXPECT_FALSE(Exists(marker.path)) << "the batch went on running";
 }
 
+TEST(BatchRunnerWin32, ProgramEndingMidRunEndsTheRunningBatch) {
+  // The runner's process is ended from outside while its batch waits: the
+  // job it closes that way ends the batch and all it started.
+  const std::wstring body = TempDir() + L"qf_endless_" + std::to_wstring(GetTickCount64()) + L".txt";
+  std::ofstream(std::filesystem::path(body), std::ios::binary) << "ping -n 60 127.0.0.1 >nul\r\n";
+  ASSERT_EQ(Running(L"ping.exe"), 0);
+  std::wstring line = L"\"" + ThisFolder() + L"run_batch_file.exe\" \"" + body + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+  EXPECT_TRUE(WaitFor([] { return Running(L"ping.exe") == 1; }, 15000));
+  TerminateProcess(pi.hProcess, 1);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_TRUE(WaitFor([] { return Running(L"ping.exe") == 0; }, 10000)) << "the batch outlived the program";
+  DeleteFileW(body.c_str());
+  // What the ended program left in the administrators-only folder.
+  const std::wstring data = DataFolder();
+  for (const std::wstring& run : Entries(data, L"run-")) {
+    for (const std::wstring& file : Entries(data + run + L"\\", L"")) DeleteFileW((data + run + L"\\" + file).c_str());
+    RemoveDirectoryW((data + run).c_str());
+  }
+}
+
 TEST(BatchRunnerWin32, FailingStepShowsItsErrorLineAfterFail) {
   g_catalogue = BuildCatalogue();
   UpdateTweakIndex(g_catalogue);
