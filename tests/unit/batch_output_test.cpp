@@ -20,9 +20,9 @@ TEST(BatchOutput, KeepsTheLastBytesWhateverTheChunksAndSaysHowMuchWasCut) {
     BatchResult result;
     SetOutputText(result, tail);
     EXPECT_EQ(result.cutBytes, all.size() - kOutputKeepBytes) << chunk;
-    EXPECT_EQ(result.output, "[" + std::to_string(result.cutBytes) + " bytes of earlier output cut]\n" +
-                                 all.substr(all.size() - kOutputKeepBytes))
-        << chunk;
+    std::string expected = std::string("[").append(std::to_string(result.cutBytes));
+    expected.append(" bytes of earlier output cut]\n").append(all, all.size() - kOutputKeepBytes);
+    EXPECT_EQ(result.output, expected) << chunk;
   }
 }
 

@@ -226,7 +226,7 @@ TEST(BatchRunnerWin32, FailingStepShowsItsErrorLineAfterFail) {
         "reg delete \"HKCU\\Software\\QfNoSuchKey\" /f\n"
         "if errorlevel 1 exit /b 1\n");
   };
-  OptimizeRunWith({1}, failingBody, kScriptTimeoutMs);
+  OptimizeRunWith({1}, failingBody);
   const std::vector<std::string> messages = TakePageMessages();
   const auto failLine = std::find_if(messages.begin(), messages.end(),
                                      [](const std::string& m) { return m.find("[FAIL]") != std::string::npos; });
