@@ -34,13 +34,13 @@ run_body() {
 }
 
 # run_real BODY_FILE: runs the body through the program's own batch runner
-# (RunBatchScript, in tests/win32/run_batch_file); sets $code.
+# (RunBatchScript, in tests/win32/run_batch_file); sets $output (what the
+# runner captured, and the reasons of a failure) and $code.
 run_real() {
   set +e
-  "$wine_run" "$build/tests/win32/run_batch_file.exe" "Z:${1//\//\\}"
-  code=$?
+  output=$("$wine_run" "$build/tests/win32/run_batch_file.exe" "Z:${1//\//\\}" 2>&1 | tr -d '\r')
+  code=${PIPESTATUS[0]}
   set -e
-  output="(run hidden by the batch runner)"
 }
 
 expect() {  # expect NAME ACTUAL WANTED
