@@ -9,9 +9,7 @@ namespace {
 constexpr std::u16string_view kAdministrators = u"S-1-5-32-544";
 constexpr std::u16string_view kSystem = u"S-1-5-18";
 
-char16_t SeparatorOf(const std::u16string& path) {
-  return path.find(u'/') != std::u16string::npos ? u'/' : u'\\';
-}
+char16_t SeparatorOf(const std::u16string& path) { return path.find(u'/') != std::u16string::npos ? u'/' : u'\\'; }
 
 }  // namespace
 
@@ -63,12 +61,8 @@ std::u16string AdministratorsDataFolderWith(const DataFolderSystem& system) {
 }
 
 DataFolderSystem SystemDataFolderOperations() {
-  return {ProgramDataFolder,
-          SystemFolderOwner,
-          FolderSecurityOf,
-          CreateAdministratorsOnlyDirectory,
-          RenameEntry,
-          RandomNumber};
+  return {ProgramDataFolder, SystemFolderOwner, FolderSecurityOf, CreateAdministratorsOnlyDirectory,
+          RenameEntry,       RandomNumber};
 }
 
 std::u16string AdministratorsDataFolder() {

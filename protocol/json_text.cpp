@@ -1,6 +1,5 @@
 #include "protocol/json_text.h"
 
-
 #include "platform/text.h"
 #include "protocol/json_value.h"
 

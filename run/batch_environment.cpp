@@ -7,8 +7,7 @@
 
 namespace {
 
-constexpr std::u16string_view kMachineEnvironment =
-    u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr std::u16string_view kMachineEnvironment = u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr size_t kValueBytes = 512;
 
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
@@ -51,7 +50,8 @@ std::u16string LocalAppData(const BatchEnvironmentFacts& facts) { return facts.f
 std::u16string CheckedProfileTemp(const BatchEnvironmentFacts& facts, const EntryKindOf& kindOf) {
   const std::u16string& profile = facts.folders.profile;
   if (profile.empty()) return {};
-  const std::u16string steps[] = {profile, profile + u"\\AppData", LocalAppData(facts), LocalAppData(facts) + u"\\Temp"};
+  const std::u16string steps[] = {profile, profile + u"\\AppData", LocalAppData(facts),
+                                  LocalAppData(facts) + u"\\Temp"};
   for (const std::u16string& step : steps) {
     if (kindOf(step) != platform::EntryKind::Directory) return {};
   }
@@ -99,7 +99,8 @@ std::u16string BuildEnvironmentBlock(const BatchEnvironmentFacts& facts, const s
       {u"windir", f.windows},
   };
   entries.insert(entries.end(), facts.processor.begin(), facts.processor.end());
-  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return NameBefore(a.first, b.first); });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& a, const auto& b) { return NameBefore(a.first, b.first); });
   std::u16string block;
   for (const auto& [name, value] : entries) {
     // An unknown value, or one that would end the entry early, is left out.

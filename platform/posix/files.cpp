@@ -83,7 +83,8 @@ void DeleteFileAt(const std::u16string& path) { unlink(Narrow(path).c_str()); }
 
 EntryKind KindOfEntry(const std::u16string& path) {
   struct stat st {};
-  if (lstat(Narrow(path).c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Unreadable;
+  if (lstat(Narrow(path).c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Unreadable;
   if (S_ISLNK(st.st_mode)) return EntryKind::Link;
   return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::File;
 }

@@ -2,8 +2,8 @@
 
 #include <pthread.h>
 
-#include <system_error>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace platform {

@@ -102,8 +102,7 @@ EntryKind KindOfEntry(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(W(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::Missing
-                                                                           : EntryKind::Unreadable;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::Missing : EntryKind::Unreadable;
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::Directory : EntryKind::File;
@@ -115,9 +114,9 @@ FolderSecurity FolderSecurityOf(const std::u16string& path) {
   if (folder.kind != EntryKind::Directory) return folder;
   // Opened without following a reparse point, so that a link put in place
   // since is described as itself.
-  HANDLE handle = CreateFileW(W(path), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE handle =
+      CreateFileW(W(path), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     folder.kind = EntryKind::Unreadable;
     return folder;
@@ -127,8 +126,8 @@ FolderSecurity FolderSecurityOf(const std::u16string& path) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (!GetFileInformationByHandle(handle, &info) ||
-      GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                      nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS) {
+      GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &dacl, nullptr, &sd) != ERROR_SUCCESS) {
     CloseHandle(handle);
     folder.kind = EntryKind::Unreadable;
     return folder;
@@ -149,8 +148,7 @@ FolderSecurity FolderSecurityOf(const std::u16string& path) {
     }
     const BYTE type = static_cast<ACE_HEADER*>(ace)->AceType;
     if (type == ACCESS_ALLOWED_ACE_TYPE) {
-      folder.entries.push_back(
-          {AccessEntry::Type::Allow, SidText(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart)});
+      folder.entries.push_back({AccessEntry::Type::Allow, SidText(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart)});
     } else if (type == ACCESS_DENIED_ACE_TYPE) {
       folder.entries.push_back({AccessEntry::Type::Deny, SidText(&static_cast<ACCESS_DENIED_ACE*>(ace)->SidStart)});
     } else {
@@ -178,8 +176,7 @@ std::u16string SystemFolderOwner() {
 
 bool CreateAdministratorsOnlyDirectory(const std::u16string& path) {
   PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnlyFolder, SDDL_REVISION_1, &sd,
-                                                            nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnlyFolder, SDDL_REVISION_1, &sd, nullptr)) {
     return false;
   }
   SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
@@ -188,9 +185,7 @@ bool CreateAdministratorsOnlyDirectory(const std::u16string& path) {
   return created;
 }
 
-bool RenameEntry(const std::u16string& from, const std::u16string& to) {
-  return MoveFileExW(W(from), W(to), 0) != 0;
-}
+bool RenameEntry(const std::u16string& from, const std::u16string& to) { return MoveFileExW(W(from), W(to), 0) != 0; }
 
 void RemoveEmptyDirectory(const std::u16string& path) { RemoveDirectoryW(W(path)); }
 

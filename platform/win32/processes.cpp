@@ -54,8 +54,8 @@ size_t ReadOutput(Handle read, char* buffer, size_t capacity) {
 
 StartedProcess StartHiddenProcess(const ProcessStart& start) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
-                             0, nullptr);
+  HANDLE input =
+      CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
   if (input == INVALID_HANDLE_VALUE) return {};
   HANDLE job = CreateKillOnCloseJob();
   if (job == nullptr) {
@@ -87,11 +87,10 @@ StartedProcess StartHiddenProcess(const ProcessStart& start) {
   environment.push_back(L'\0');  // a block that is empty still ends in two NULs
   PROCESS_INFORMATION pi{};
   // Suspended until it is in the job, so that nothing it starts escapes it.
-  const bool created =
-      listReady && CreateProcessW(W(start.application), commandLine.data(), nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT |
-                                      EXTENDED_STARTUPINFO_PRESENT,
-                                  environment.data(), W(start.currentDirectory), &si.StartupInfo, &pi);
+  const bool created = listReady && CreateProcessW(W(start.application), commandLine.data(), nullptr, nullptr, TRUE,
+                                                   CREATE_NO_WINDOW | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT |
+                                                       EXTENDED_STARTUPINFO_PRESENT,
+                                                   environment.data(), W(start.currentDirectory), &si.StartupInfo, &pi);
   if (listReady) DeleteProcThreadAttributeList(list);
   CloseHandle(input);
   if (!created) {
@@ -123,8 +122,8 @@ bool EndProcessTree(const StartedProcess& started) {
   const ULONGLONG deadline = GetTickCount64() + kTreeEndMs;
   for (DWORD pause = 0;; pause = pause < 16 ? pause + 1 : 16) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    if (!QueryInformationJobObject(H(started.job), JobObjectBasicAccountingInformation, &accounting,
-                                   sizeof accounting, nullptr)) {
+    if (!QueryInformationJobObject(H(started.job), JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                   nullptr)) {
       return false;
     }
     if (accounting.ActiveProcesses == 0) return true;

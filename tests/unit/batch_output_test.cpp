@@ -65,7 +65,8 @@ TEST(BatchOutput, ReasonsAreTheStepsErrorLinesAtMostThree) {
   EXPECT_EQ(longLine[0], "Failed to " + std::string(kMaxReasonBytes - 10, 'x') + "...");
   std::string cyrillic;
   for (int i = 0; i < 200; ++i) cyrillic += "\xD0\x9F";
-  EXPECT_EQ(reasons(BatchOutcome::Failed, "Failed to X" + cyrillic), Lines{"Failed to X" + cyrillic.substr(0, 188) + "..."});
+  EXPECT_EQ(reasons(BatchOutcome::Failed, "Failed to X" + cyrillic),
+            Lines{"Failed to X" + cyrillic.substr(0, 188) + "..."});
 }
 
 }  // namespace

@@ -22,9 +22,15 @@ using platform::EntryKind;
 
 BatchEnvironmentFacts Facts() {
   BatchEnvironmentFacts f;
-  f.folders = {u"C:\\Windows",         u"C:\\Windows\\System32",         u"C:\\ProgramData",
-               u"C:\\Users\\Public",   u"C:\\Program Files",             u"C:\\Program Files (x86)",
-               u"C:\\Program Files\\Common Files", u"C:\\Program Files (x86)\\Common Files", u"C:\\Users\\ann"};
+  f.folders = {u"C:\\Windows",
+               u"C:\\Windows\\System32",
+               u"C:\\ProgramData",
+               u"C:\\Users\\Public",
+               u"C:\\Program Files",
+               u"C:\\Program Files (x86)",
+               u"C:\\Program Files\\Common Files",
+               u"C:\\Program Files (x86)\\Common Files",
+               u"C:\\Users\\ann"};
   f.userName = u"ann";
   f.computerName = u"PC";
   f.processor = {{u"PROCESSOR_ARCHITECTURE", u"AMD64"}, {u"NUMBER_OF_PROCESSORS", u"8"}};
@@ -83,8 +89,8 @@ struct FakeSystem {
   BatchEnvironmentFacts facts = Facts();
   std::u16string tempDir = u"C:\\Temp\\";
   std::u16string dataFolder = u"C:\\ProgramData\\Quarnfeld Optimizer\\";
-  std::vector<uint64_t> randoms = {0xabc};  // consumed front to back; the last one repeats
-  std::vector<bool> createDirectoryResults;  // consumed front to back; true afterwards
+  std::vector<uint64_t> randoms = {0xabc};    // consumed front to back; the last one repeats
+  std::vector<bool> createDirectoryResults;   // consumed front to back; true afterwards
   std::map<std::u16string, EntryKind> kinds;  // anything else: ".bat" a file, the rest folders
   std::vector<CreateStatus> createResults;    // consumed front to back; Created afterwards
   bool tamperIdentity = false;
@@ -299,8 +305,8 @@ TEST_F(BatchRunnerTest, SuccessfulRunStartsTheSystemCmdAndCleansUpInOrder) {
   // The file stays locked while the batch and all it started run; then the
   // pipe's ends and the process are let go, the file is closed and deleted.
   EXPECT_EQ(fake.events, (std::vector<std::string>{"tempdir", "create C:\\Temp\\quarnfeld_4312_1.bat", "lock", "pipe",
-                                                   "start", "close 12", "wait", "end tree 88", "close 11",
-                                                   "release 77", "close 5", "delete C:\\Temp\\quarnfeld_4312_1.bat"}));
+                                                   "start", "close 12", "wait", "end tree 88", "close 11", "release 77",
+                                                   "close 5", "delete C:\\Temp\\quarnfeld_4312_1.bat"}));
 }
 
 TEST_F(BatchRunnerTest, ResultIsSuccessExactlyForExitCodeZero) {
@@ -405,11 +411,11 @@ TEST_F(BatchRunnerTest, ElevatedBatchGetsAFolderOfItsOwnUnderTheDataFolder) {
   EXPECT_TRUE(Succeeds("a\n"));
   EXPECT_TRUE(fake.createdElevated);
   const std::string run = "C:\\ProgramData\\Quarnfeld Optimizer\\run-000000000000002f";
-  EXPECT_EQ(fake.events, (std::vector<std::string>{"data folder", "mkdir C:\\ProgramData\\Quarnfeld Optimizer\\run-0000000000000001",
-                                                   "mkdir " + run, "create " + run + "\\quarnfeld_4312_1.bat", "lock",
-                                                   "pipe", "start", "close 12", "wait", "end tree 88", "close 11",
-                                                   "release 77", "close 5", "delete " + run + "\\quarnfeld_4312_1.bat",
-                                                   "rmdir " + run}));
+  EXPECT_EQ(fake.events,
+            (std::vector<std::string>{"data folder", "mkdir C:\\ProgramData\\Quarnfeld Optimizer\\run-0000000000000001",
+                                      "mkdir " + run, "create " + run + "\\quarnfeld_4312_1.bat", "lock", "pipe",
+                                      "start", "close 12", "wait", "end tree 88", "close 11", "release 77", "close 5",
+                                      "delete " + run + "\\quarnfeld_4312_1.bat", "rmdir " + run}));
   // Without a trusted data folder nothing is created at all.
   fake.dataFolder.clear();
   fake.events.clear();

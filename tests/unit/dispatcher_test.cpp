@@ -97,12 +97,12 @@ TEST_F(DispatcherTest, EmptySelectionIsRefusedButUnknownIdsRun) {
 
 TEST_F(DispatcherTest, IdsThatAreNotPlainIntegersRunNothing) {
   // Each would once have run something: [1e2] ran ids 1 and 2, [-] ran id 0.
-  for (const char* text : {R"({"cmd":"optimize","ids":[1e2]})", R"({"cmd":"optimize","ids":[-]})",
-                           R"({"cmd":"optimize","ids":[1.5]})", R"({"cmd":"optimize","ids":["4"]})",
-                           R"({"cmd":"optimize","ids":[2147483648]})", R"({"cmd":"optimize","ids":[1,2)",
-                           R"({"cmd":"optimize","ids":"5"})", R"({"cmd":"optimize"})",
-                           R"({"cmd":"optimize","x":{"ids":[3]}})", R"({"cmd":"optimize","note":"\"ids\":[3]"})",
-                           R"({"cmd":"optimize","ids":[1],"ids":[2]})"}) {
+  for (const char* text :
+       {R"({"cmd":"optimize","ids":[1e2]})", R"({"cmd":"optimize","ids":[-]})", R"({"cmd":"optimize","ids":[1.5]})",
+        R"({"cmd":"optimize","ids":["4"]})", R"({"cmd":"optimize","ids":[2147483648]})",
+        R"({"cmd":"optimize","ids":[1,2)", R"({"cmd":"optimize","ids":"5"})", R"({"cmd":"optimize"})",
+        R"({"cmd":"optimize","x":{"ids":[3]}})", R"({"cmd":"optimize","note":"\"ids\":[3]"})",
+        R"({"cmd":"optimize","ids":[1],"ids":[2]})"}) {
     Handle(text);
     EXPECT_EQ(TakePageMessages(), (Messages{Warn("Invalid command: \"ids\" must be an array of whole numbers.")}))
         << text;

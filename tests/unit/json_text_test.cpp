@@ -112,15 +112,40 @@ TEST(JsonGetIntArray, ReadsPlainIntegersOfTheTopLevelKey) {
 }
 
 TEST(JsonGetIntArray, AnythingButOneArrayOfPlainIntegersIsNothing) {
-  for (const char* text : {
-           R"({"ids":["4","5"]})", R"({"ids":[1.5]})", R"({"ids":[1e2]})", R"({"ids":[-]})", R"({"ids":[--5]})",
-           R"({"ids":[12-3]})", R"({"ids":[01]})", R"({"ids":[+1]})", R"({"ids":[1,]})", R"({"ids":[,1]})",
-           R"({"ids":[1 2]})", R"({"ids":[2147483648]})", R"({"ids":[-2147483649]})", R"({"ids":[99999999999]})",
-           R"({"ids":[[1,2],[3]]})", R"({"ids":[1,2)", R"({"ids":5})", R"({"ids":)", R"({"other":[1]})",
-           R"({"a":"ids","b":[1]})", R"({"x":{"ids":[1]}})", R"([{"ids":[1]}])", R"({"ids":[1],"ids":[1]})",
-           R"({"ids":[1],"\u0069ds":[2]})", R"({"ids":[1]} {"ids":[2]})", R"({"ids":[1]}x)", R"({"ids":[1],})",
-           R"({ids:[1]})", "{\"ids\":[1],\"a\":\"\x01\"}", R"({"ids":[1],"a":tru})", "", "not json",
-           "{\"ids\":[7\xD0\x9F" "8]}"}) {
+  for (const char* text : {R"({"ids":["4","5"]})",
+                           R"({"ids":[1.5]})",
+                           R"({"ids":[1e2]})",
+                           R"({"ids":[-]})",
+                           R"({"ids":[--5]})",
+                           R"({"ids":[12-3]})",
+                           R"({"ids":[01]})",
+                           R"({"ids":[+1]})",
+                           R"({"ids":[1,]})",
+                           R"({"ids":[,1]})",
+                           R"({"ids":[1 2]})",
+                           R"({"ids":[2147483648]})",
+                           R"({"ids":[-2147483649]})",
+                           R"({"ids":[99999999999]})",
+                           R"({"ids":[[1,2],[3]]})",
+                           R"({"ids":[1,2)",
+                           R"({"ids":5})",
+                           R"({"ids":)",
+                           R"({"other":[1]})",
+                           R"({"a":"ids","b":[1]})",
+                           R"({"x":{"ids":[1]}})",
+                           R"([{"ids":[1]}])",
+                           R"({"ids":[1],"ids":[1]})",
+                           R"({"ids":[1],"\u0069ds":[2]})",
+                           R"({"ids":[1]} {"ids":[2]})",
+                           R"({"ids":[1]}x)",
+                           R"({"ids":[1],})",
+                           R"({ids:[1]})",
+                           "{\"ids\":[1],\"a\":\"\x01\"}",
+                           R"({"ids":[1],"a":tru})",
+                           "",
+                           "not json",
+                           "{\"ids\":[7\xD0\x9F"
+                           "8]}"}) {
     EXPECT_EQ(JsonGetIntArray(text, "ids"), std::nullopt) << text;
   }
   // Nesting deeper than the reader follows is refused, not followed.

@@ -11,12 +11,10 @@ TEST(OptimizeBeforeReady, EveryIdIsAnErrorAndNothingRuns) {
   ASSERT_EQ(TweakIndexSize(), 0u);
   CollectPageMessages();
   int scripts = 0;
-  OptimizeRunWith(
-      {0, 1, 420},
-      [&](const char*) {
-        ++scripts;
-        return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0};
-      });
+  OptimizeRunWith({0, 1, 420}, [&](const char*) {
+    ++scripts;
+    return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0};
+  });
   EXPECT_EQ(scripts, 0);
   const auto messages = TakePageMessages();
   ASSERT_EQ(messages.size(), 6u);  // running, progress 0, three progress lines, done

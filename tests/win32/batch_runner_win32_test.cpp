@@ -44,9 +44,7 @@ BatchSystem Unelevated() {
 }
 
 bool Succeeded(const BatchResult& result) { return result.outcome == BatchOutcome::Succeeded; }
-bool RunUnelevated(const char* script) {
-  return Succeeded(RunBatchScriptWith(Unelevated(), script, kScriptTimeoutMs));
-}
+bool RunUnelevated(const char* script) { return Succeeded(RunBatchScriptWith(Unelevated(), script, kScriptTimeoutMs)); }
 
 std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -132,11 +130,11 @@ TEST(BatchRunnerWin32, ScriptWithoutFinalLineEndStillGetsTheFooterOnItsOwnLine) 
 }
 
 TEST(BatchRunnerWin32, WrapperEnablesDelayedExpansionAndDiscardsLog) {
-  EXPECT_TRUE(Succeeded(
-      RunBatchScript("set \"V=ok\"\n"
-                     "if not \"!V!\"==\"ok\" exit /b 7\n"
-                     "if /i not \"%LOG%\"==\"NUL\" exit /b 8\n"
-                     "echo discarded>> \"%LOG%\"\n")));
+  EXPECT_TRUE(
+      Succeeded(RunBatchScript("set \"V=ok\"\n"
+                               "if not \"!V!\"==\"ok\" exit /b 7\n"
+                               "if /i not \"%LOG%\"==\"NUL\" exit /b 8\n"
+                               "echo discarded>> \"%LOG%\"\n")));
 }
 
 TEST(BatchRunnerWin32, BatchFileIsGoneAfterRunsAndAfterAFailedStart) {
@@ -255,7 +253,8 @@ TEST(BatchRunnerWin32, BodyPrintingAMegabyteFinishesAndIsReported) {
   EXPECT_LE(result.output.size(), kOutputKeepBytes + 64);
   const std::string last = "line 14000 " + text + "\n";
   EXPECT_EQ(result.output.substr(result.output.size() - last.size()), last);
-  const std::string note = std::string("[").append(std::to_string(result.cutBytes)).append(" bytes of earlier output cut]\n");
+  const std::string note =
+      std::string("[").append(std::to_string(result.cutBytes)).append(" bytes of earlier output cut]\n");
   EXPECT_EQ(result.output.rfind(note, 0), 0u);
 }
 

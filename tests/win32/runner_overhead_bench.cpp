@@ -62,15 +62,15 @@ int main(int argc, char** argv) {
                                          [] { return RunBatchScript("rem\n").outcome == BatchOutcome::Succeeded; },
                                      });
   DeleteFileW(plain.c_str());
-  std::printf("rounds %d: bare cmd.exe %.1f ms, cmd.exe on the framed script %.1f ms, RunBatchScript %.1f ms\n",
-              rounds, times[0], times[1], times[2]);
+  std::printf("rounds %d: bare cmd.exe %.1f ms, cmd.exe on the framed script %.1f ms, RunBatchScript %.1f ms\n", rounds,
+              times[0], times[1], times[2]);
   std::printf("ratio to bare cmd.exe %.2f (the framed script alone %.2f); the runner's own share %.1f ms\n",
               times[2] / times[0], times[1] / times[0], times[2] - times[1]);
 
   // The same batch with and without its output captured.
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                           nullptr);
+  HANDLE nul =
+      CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
   const BatchSystem captured = SystemBatchOperations();
   BatchSystem discarded = captured;
   discarded.startHiddenProcess = [nul](const platform::ProcessStart& start) {
