@@ -117,6 +117,7 @@ struct FakeSystem {
   std::condition_variable stateChanged;
   bool exited = false;
   bool ended = false;
+  bool endTried = false;
 
   void Event(std::string e) {
     std::lock_guard lock(eventsMutex);
@@ -192,7 +193,10 @@ struct FakeSystem {
       Event("start");
       started = start;
       if (process == 0) return platform::StartedProcess{};
-      exited = ended = false;
+      {
+        std::lock_guard lock(stateMutex);
+        exited = ended = endTried = false;
+      }
       pipe.AddWriter();
       batch = std::thread([this] {
         pipe.Write(output);
@@ -217,6 +221,8 @@ struct FakeSystem {
     s.endProcessTree = [this](const platform::StartedProcess& p) {
       Event("end tree " + std::to_string(p.job));
       std::unique_lock lock(stateMutex);
+      endTried = true;
+      stateChanged.notify_all();
       if (!treeEnds) return false;
       ended = true;
       stateChanged.notify_all();
@@ -496,10 +502,10 @@ TEST_F(BatchRunnerTest, TreeThatCannotBeEndedKeepsItsFileHeldAndInPlace) {
   fake.hangs = true;
   fake.treeEnds = false;
   std::thread endLater([&] {
-    // The tree ends on its own some time later; the runner waits for the
-    // pipe's end, and still never lets the file go.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::lock_guard lock(fake.stateMutex);
+    // The tree ends on its own after the runner failed to end it; the runner
+    // waits for the pipe's end, and still never lets the file go.
+    std::unique_lock lock(fake.stateMutex);
+    fake.stateChanged.wait(lock, [&] { return fake.endTried; });
     fake.ended = true;
     fake.stateChanged.notify_all();
   });
