@@ -19,6 +19,10 @@ struct JsonValue {
   std::string text;  // a string's decoded UTF-8, or a number as written
   std::vector<JsonValue> items;
   std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+
+  // Declared, so that clang does not ask whether the type is default
+  // constructible while `members` still names it incomplete.
+  JsonValue() = default;
 };
 
 inline constexpr size_t kJsonMaxDepth = 64;
