@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -160,12 +161,11 @@ FolderSecurity FolderSecurityOf(const std::u16string& path) {
 }
 
 std::u16string SystemFolderOwner() {
-  wchar_t system[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
+  const std::u16string system = SystemDirectory();
+  if (system.empty()) return {};
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
-  if (GetNamedSecurityInfoW(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+  if (GetNamedSecurityInfoW(W(system), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
                             &sd) != ERROR_SUCCESS) {
     return {};
   }
