@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/dispatcher.h"
+#include "app/dispatcher.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
-#include "protocol/run_state.h"
+#include "run/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

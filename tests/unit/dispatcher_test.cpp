@@ -1,5 +1,5 @@
 // The dispatcher's answers, with the run and "init" replaced.
-#include "protocol/dispatcher.h"
+#include "app/dispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/init_message.h"
 #include "platform/thread.h"
-#include "protocol/run_state.h"
 #include "run/optimize_run.h"
+#include "run/run_state.h"
 #include "run_messages.h"
 
 namespace {
@@ -105,6 +105,35 @@ TEST_F(DispatcherTest, CancelRaisesTheFlagAndPostsNothing) {
   Handle(R"({"cmd":"cancel"})");
   EXPECT_TRUE(g_cancelRequested);
   EXPECT_TRUE(TakePageMessages().empty());
+}
+
+// "details" and "script" read the real catalogue; the script is the very body
+// a run hands to the batch runner.
+TEST_F(DispatcherTest, DetailsAndScriptDescribeTheTweaksByTheirInitIds) {
+  g_catalogue = BuildCatalogue();
+  Handle(R"({"cmd":"details"})");
+  Handle(R"({"cmd":"script","id":265})");
+  for (const char* bad : {R"({"cmd":"script"})", R"({"cmd":"script","id":"265"})", R"({"cmd":"script","id":2.65e2})",
+                          R"({"cmd":"script","id":4294967561})", R"({"cmd":"script","id":265,"id":1})"}) {
+    Handle(bad);
+  }
+  Handle(R"({"cmd":"script","id":421})");
+  const Messages messages = TakePageMessages();
+  ASSERT_EQ(messages.size(), 8u);
+  EXPECT_TRUE(messages[0].starts_with(R"({"type":"details","tweaks":[{"id":0,"key":"cleanup/)")) << messages[0];
+  EXPECT_NE(messages[0].find(R"({"id":420,"key":"misc/)"), std::string::npos);
+  std::string ran;
+  OptimizeRunWith({265}, [&ran](const char* script) {
+    ran = script;
+    return true;
+  });
+  TakePageMessages();
+  EXPECT_EQ(messages[1], R"({"type":"script","id":265,"text":)" + JsonQuote(ran) + "}");
+  EXPECT_NE(ran.find("powercfg -h off"), std::string::npos);
+  for (size_t i = 2; i < 7; ++i) {
+    EXPECT_EQ(messages[i], Warn("Malformed command: \"script\" needs an integer \"id\".")) << i;
+  }
+  EXPECT_EQ(messages[7], Warn("Unknown tweak id: 421"));
 }
 
 // "optimize", "cancel" and "ready" from the UI thread while runs execute: the

@@ -11,7 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/tweak_index.h"
 #include "platform/thread.h"
-#include "protocol/run_state.h"
+#include "run/run_state.h"
 #include "run_messages.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #pragma once
-// Where every command of the page enters: "ready" is answered with "init",
-// "optimize" starts the run on its own thread (or is refused with a warning),
-// "cancel" raises the cancel flag, anything else is warned about.
+// Where every command enters, through one table of command words: "ready" is
+// answered with "init", "optimize" starts the run on its own thread (or is
+// refused with a warning), "cancel" raises the cancel flag, anything else is
+// warned about.
 
 #include <cstdint>
 #include <functional>
