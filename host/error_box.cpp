@@ -17,9 +17,10 @@ void ShowErrorBox(HWND owner, const std::wstring& text) {
 }
 
 std::wstring NoRuntimeText(HRESULT result) {
-  return std::wstring(L"Для окна программы нужна среда Microsoft Edge WebView2 Runtime, но она не установлена или не "
-                      L"запускается.\nThe program's window needs the Microsoft Edge WebView2 Runtime, which is missing "
-                      L"or does not start.\n\n") +
+  return std::wstring(
+             L"Для окна программы нужна среда Microsoft Edge WebView2 Runtime, но она не установлена или не "
+             L"запускается.\nThe program's window needs the Microsoft Edge WebView2 Runtime, which is missing "
+             L"or does not start.\n\n") +
          kRuntimeDownloadAddress + Code(result);
 }
 

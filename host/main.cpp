@@ -76,9 +76,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   }
   if (const auto setAttribute = platform::SystemFunction<SetWindowAttribute>(L"dwmapi.dll", "DwmSetWindowAttribute")) {
     for (const auto& [attribute, value] : {std::pair{kDarkModeAttribute, DWORD{TRUE}},
-                                          {kDarkModeAttributeBefore20H1, DWORD{TRUE}},
-                                          {kCornerPreferenceAttribute, kRoundCorners},
-                                          {kBorderColorAttribute, kAccentBorder}}) {
+                                           {kDarkModeAttributeBefore20H1, DWORD{TRUE}},
+                                           {kCornerPreferenceAttribute, kRoundCorners},
+                                           {kBorderColorAttribute, kAccentBorder}}) {
       setAttribute(window, attribute, &value, sizeof value);
     }
   }
