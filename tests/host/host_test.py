@@ -97,10 +97,10 @@ class Run:
         self.log = os.path.join(self.folder, "calls.log")
         self.navigated = os.path.join(self.folder, "navigated.html")
         env = wine_environment(args)
-        env.update(QF_WV2_LOG=self.log, QF_WV2_NAVIGATED=self.navigated)
         for name in list(env):
             if name.upper().startswith(("QF_WV2_", "WEBVIEW2_")):
                 del env[name]
+        env.update(QF_WV2_LOG=self.log, QF_WV2_NAVIGATED=self.navigated)
         env.update(variables or {})
         # As Windows would, Wine takes a DLL found beside the program before
         # its own, so a DLL loaded by name from there leaves its marker.
