@@ -130,9 +130,13 @@ def check_loader(args, path):
 def check_abi(args):
     outputs = []
     for program in (args.abi_ours, args.abi_sdk):
-        result = subprocess.run([WINE, program], env=wine_environment(args), capture_output=True, timeout=120)
-        check(result.returncode == 0, f"{program} failed")
-        outputs.append(result.stdout.decode().replace("\r\n", "\n").splitlines())
+        listing = os.path.join(args.work, os.path.basename(program) + ".txt")
+        with open(listing, "wb") as out, open(os.devnull, "rb") as stdin:
+            code = subprocess.run([WINE, program], env=wine_environment(args), stdin=stdin, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=120).returncode
+        check(code == 0, f"{program} failed")
+        with open(listing, encoding="ascii") as text:
+            outputs.append(text.read().replace("\r\n", "\n").splitlines())
     ours, sdk = outputs
     check(len(ours) > 40, f"only {len(ours)} ids and slots checked")
     differ = [f"ours: {a} / Microsoft's: {b}" for a, b in zip(ours, sdk) if a != b]
@@ -166,7 +170,10 @@ def prepare_prefix(args):
     if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
         check(quiet([WINE, "wineboot", "--init"], env, 300) == 0, "wineboot failed")
         quiet([WINESERVER, "-w"], env, 300)
+    # The server and Wine's own background processes start here, with no pipe
+    # of ours to inherit and hold open.
     quiet([WINESERVER, "-p", "120"], env, 60)
+    check(quiet([WINE, "cmd.exe", "/c", "exit", "0"], env, 120) == 0, "Wine does not start programs")
 
 
 def check_no_runtime(args, files):
@@ -197,10 +204,13 @@ def check_no_runtime(args, files):
         program = subprocess.Popen([WINE, "QuarnfeldOptimizer.exe"], cwd=folder, env=env, stdin=subprocess.DEVNULL,
                                    stdout=output, stderr=output)
         try:
-            reader = subprocess.run([WINE, args.box_reader, CAPTION, "60000"], env=env, capture_output=True,
-                                    stdin=subprocess.DEVNULL, timeout=120)
+            found_box = os.path.join(args.work, "box.txt")
+            with open(found_box, "wb") as out:
+                reader = subprocess.run([WINE, args.box_reader, CAPTION, "60000"], env=env, stdout=out,
+                                        stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=120)
             check(reader.returncode == 0, f"no message box with the caption {CAPTION!r}")
-            shown = dict(line.split("=", 1) for line in reader.stdout.decode("utf-8").splitlines())
+            with open(found_box, encoding="utf-8") as box:
+                shown = dict(line.split("=", 1) for line in box.read().splitlines())
             check(shown["text"].startswith(NO_RUNTIME) and re.search(r"\(0x[0-9A-F]{8}\)$", shown["text"]),
                   f"box text {shown['text']!r}")
             check(shown["owner"].startswith("Quarnfeld Optimizer V"), f"box owned by {shown['owner']!r}")
@@ -223,6 +233,7 @@ def main():
                    "work"):
         parser.add_argument("--" + option, required=True)
     args = parser.parse_args()
+    args.work = os.path.abspath(args.work)
     if not os.environ.get("DISPLAY"):
         print("FAIL release: no X display (the release tier runs under xvfb-run)")
         return 1
