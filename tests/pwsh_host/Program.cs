@@ -3,6 +3,8 @@
 //   PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "..."
 // runs its script and exits with the script's exit code. Like the console
 // host it needs a console; the batch runner's hidden cmd.exe has one.
+using System;
+using System.IO;
 using System.Management.Automation.Runspaces;
 using Microsoft.PowerShell;
 
@@ -10,6 +12,8 @@ internal static class Program
 {
     private static int Main(string[] args)
     {
-        return ConsoleShell.Start(InitialSessionState.CreateDefault2(), string.Empty, string.Empty, args);
+        var state = InitialSessionState.CreateDefault2();
+        state.StartupScripts.Add(Path.Combine(AppContext.BaseDirectory, "wine_command_lookup.ps1"));
+        return ConsoleShell.Start(state, string.Empty, string.Empty, args);
     }
 }
