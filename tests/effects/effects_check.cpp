@@ -489,7 +489,10 @@ std::string Dump(const Target& t) {
   const std::string& f = t.family;
   if (f == "set-registry-value" || f == "delete-registry-value" || f == "remove-registry-key" ||
       f == "create-registry-key" || f == "clear-registry-values" || f == "deprovision-store-app") {
-    return DumpKey(Parent(ValueKey(t)));
+    // The key itself and, for a removed key, its sibling: other steps of the
+    // row may share the parent.
+    std::string sibling = f == "remove-registry-key" ? " " + DumpKey(Parent(ValueKey(t)) + "\\" + kNeighbour) : "";
+    return DumpKey(ValueKey(t)) + sibling;
   }
   if (f == "clear-directory-contents" || f == "delete-directory") {
     std::wstring folder = Expand(ParamOf(b, "directory"));
