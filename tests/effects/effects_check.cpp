@@ -17,6 +17,7 @@
 // Rows with a family that Wine cannot serve are run once: they must end with
 // an exit code and no hang. A step outside its version guard must leave its
 // target as seeded. The last line is "N passed, N failed".
+#include <shlwapi.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -60,6 +61,14 @@ std::string ParamOf(const SourceBlock& block, const std::string& name) {
     if (param.name == name) return param.value;
   }
   return "";
+}
+
+// A folder parameter as a path: without the "\*" or "\" it may end with.
+std::wstring Folder(const SourceBlock& block) {
+  std::wstring folder = Expand(ParamOf(block, "directory"));
+  if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, L"\\*") == 0) folder.resize(folder.size() - 2);
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  return folder;
 }
 
 // ---- registry ----
@@ -478,6 +487,18 @@ std::wstring PatternFolder(const Target& t) {
   std::wstring pattern = Expand(ParamOf(*t.block, "pattern"));
   return pattern.substr(0, pattern.rfind(L'\\'));
 }
+// A file beside the matching one that the pattern does not match (in the
+// parent folder when the pattern matches every name).
+std::wstring NeighbourFile(const Target& t) {
+  std::wstring pattern = Expand(ParamOf(*t.block, "pattern"));
+  std::wstring folder = PatternFolder(t);
+  std::wstring name = Wide(kNeighbour) + L".kept";
+  if (PathMatchSpecW(name.c_str(), pattern.substr(pattern.rfind(L'\\') + 1).c_str())) {
+    folder = folder.substr(0, folder.rfind(L'\\'));
+  }
+  return folder + L"\\" + name;
+}
+
 std::wstring PatternFile(const Target& t) {
   std::wstring pattern = Expand(ParamOf(*t.block, "pattern"));
   return PatternFolder(t) + L"\\" + MatchingName(pattern.substr(pattern.rfind(L'\\') + 1));
@@ -495,7 +516,7 @@ std::string Dump(const Target& t) {
     return DumpKey(ValueKey(t)) + sibling;
   }
   if (f == "clear-directory-contents" || f == "delete-directory") {
-    std::wstring folder = Expand(ParamOf(b, "directory"));
+    std::wstring folder = Folder(b);
     return DumpPath(folder) + " " + DumpPath(folder.substr(0, folder.rfind(L'\\')) + L"\\" + Wide(kNeighbour));
   }
   if (f == "delete-files" || f == "soft-delete") return DumpPath(PatternFolder(t));
@@ -534,7 +555,7 @@ void Seed(const Target& t) {
     SetValue(key, "Second", REG_DWORD, {1, 0, 0, 0});
     SetString(key + "\\Below", "Third", "depends");
   } else if (f == "clear-directory-contents" || f == "delete-directory") {
-    std::wstring folder = Expand(ParamOf(b, "directory"));
+    std::wstring folder = Folder(b);
     DeleteTree(folder);
     if (f == "clear-directory-contents") {
       WriteText(folder + L"\\seeded.tmp", "gone");
@@ -546,7 +567,7 @@ void Seed(const Target& t) {
   } else if (f == "delete-files" || f == "soft-delete") {
     WriteText(PatternFile(t), "matching");
     DeleteFileW((PatternFile(t) + L".OLD").c_str());
-    WriteText(PatternFolder(t) + L"\\" + Wide(kNeighbour) + L".kept", "kept");
+    WriteText(NeighbourFile(t), "kept");
   } else if (f == "add-hosts-entries") {
     WriteText(HostsPath(), kHostsSeed);
   } else if (f == "editor-setting") {
@@ -567,7 +588,7 @@ void Remove(const Target& t) {
   if (f == "delete-registry-value" || f == "remove-registry-key" || f == "clear-registry-values") {
     DeleteKey(ParamOf(b, "key"));
   } else if (f == "clear-directory-contents" || f == "delete-directory") {
-    DeleteTree(Expand(ParamOf(b, "directory")));
+    DeleteTree(Folder(b));
   } else if (f == "delete-files" || f == "soft-delete") {
     DeleteFileW(PatternFile(t).c_str());
   } else if (f == "editor-setting") {
@@ -584,7 +605,7 @@ HANDLE Lock(const Target& t) {
   std::wstring path;
   const std::string& f = t.family;
   if (f == "clear-directory-contents") {
-    std::wstring folder = Expand(ParamOf(*t.block, "directory"));
+    std::wstring folder = Folder(*t.block);
     DeleteTree(folder);
     WriteText(folder + L"\\locked.tmp", "in use");
     path = folder + L"\\locked.tmp";
@@ -657,14 +678,12 @@ void CheckApplied(const Target& t, RowCheck* check) {
     check->Expect(below == (recursive ? "{}" : "{Third:1=" + Hex(StringData(L"depends")) + ";}"), &t,
                   "the subkey's values: " + below);
   } else if (f == "clear-directory-contents") {
-    check->Expect(DumpPath(Expand(ParamOf(b, "directory"))) == "[]", &t,
-                  "the folder is there and empty: " + DumpPath(Expand(ParamOf(b, "directory"))));
+    check->Expect(DumpPath(Folder(b)) == "[]", &t, "the folder is there and empty: " + DumpPath(Folder(b)));
   } else if (f == "delete-directory") {
-    check->Expect(DumpPath(Expand(ParamOf(b, "directory"))) == "absent", &t, "the empty folders are gone");
+    check->Expect(DumpPath(Folder(b)) == "absent", &t, "the empty folders are gone");
   } else if (f == "delete-files" || f == "soft-delete") {
     check->Expect(!Exists(PatternFile(t)), &t, "the matching file is gone");
-    check->Expect(Exists(PatternFolder(t) + L"\\" + Wide(kNeighbour) + L".kept"), &t,
-                  "the file that does not match is kept");
+    check->Expect(Exists(NeighbourFile(t)), &t, "the file that does not match is kept");
     if (f == "soft-delete") check->Expect(Exists(PatternFile(t) + L".OLD"), &t, "the file is renamed to .OLD");
   } else if (f == "add-hosts-entries") {
     std::string hosts = ReadText(HostsPath()).value_or("");
