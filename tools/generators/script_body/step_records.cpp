@@ -16,13 +16,10 @@ struct FamilyRecord {
 
 std::string P(const SourceBlock& block, std::string_view name) { return std::string(Param(block, name)); }
 
-// Appended piece by piece: GCC 12 at -O3 takes "\"" + std::string for an
-// overlapping copy (-Wrestrict).
 std::string Quoted(const SourceBlock& block, std::string_view name) {
-  std::string quoted = "\"";
-  quoted += Param(block, name);
-  quoted += '"';
-  return quoted;
+  std::string text = "\"";
+  text.append(Param(block, name)).push_back('"');
+  return text;
 }
 
 const std::array<FamilyRecord, 31> kFamilyRecords = {{
