@@ -10,7 +10,6 @@
 
 #include <wrl/client.h>
 
-#include <string>
 #include <utility>
 
 #include "catalogue/catalogue.h"

@@ -98,13 +98,15 @@ void NewWindowRequested(const std::monostate&, ICoreWebView2*, ICoreWebView2NewW
 }
 
 // Registers a handler made from `function` through `add`, which keeps its own
-// reference for as long as the web view lives.
+// reference for as long as the web view lives. False when it is not in place.
 template <typename Handler, typename Interface, typename Function, typename Add>
-void AddHandler(Function function, Add add) {
+bool AddHandler(Function function, Add add) {
   Interface* handler = Handler::Create(function, {});
+  if (handler == nullptr) return false;
   EventRegistrationToken token{};
-  add(handler, &token);
-  if (handler != nullptr) handler->Release();
+  const HRESULT result = add(handler, &token);
+  handler->Release();
+  return SUCCEEDED(result);
 }
 
 void ControllerCreated(const HWND& window, HRESULT result, ICoreWebView2Controller* controller) {
@@ -152,16 +154,26 @@ void ControllerCreated(const HWND& window, HRESULT result, ICoreWebView2Controll
   controller->put_Bounds(client);
 
   // The handlers are in place before the page loads, so that its first
-  // command ("ready") cannot be missed and no navigation passes unseen.
-  AddHandler<OnNavigationStarting, ICoreWebView2NavigationStartingEventHandler>(
-      &NavigationStarting, [&](auto* handler, auto* token) { return webView->add_NavigationStarting(handler, token); });
-  AddHandler<OnNavigationStarting, ICoreWebView2NavigationStartingEventHandler>(
-      &FrameNavigationStarting,
-      [&](auto* handler, auto* token) { return webView->add_FrameNavigationStarting(handler, token); });
-  AddHandler<OnNewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler>(
-      &NewWindowRequested, [&](auto* handler, auto* token) { return webView->add_NewWindowRequested(handler, token); });
-  AddHandler<OnWebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler>(
-      &WebMessageReceived, [&](auto* handler, auto* token) { return webView->add_WebMessageReceived(handler, token); });
+  // command ("ready") cannot be missed and no navigation passes unseen; the
+  // page is not loaded without all of them.
+  const bool handled =
+      AddHandler<OnNavigationStarting, ICoreWebView2NavigationStartingEventHandler>(
+          &NavigationStarting,
+          [&](auto* handler, auto* token) { return webView->add_NavigationStarting(handler, token); }) &&
+      AddHandler<OnNavigationStarting, ICoreWebView2NavigationStartingEventHandler>(
+          &FrameNavigationStarting,
+          [&](auto* handler, auto* token) { return webView->add_FrameNavigationStarting(handler, token); }) &&
+      AddHandler<OnNewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler>(
+          &NewWindowRequested,
+          [&](auto* handler, auto* token) { return webView->add_NewWindowRequested(handler, token); }) &&
+      AddHandler<OnWebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler>(
+          &WebMessageReceived,
+          [&](auto* handler, auto* token) { return webView->add_WebMessageReceived(handler, token); });
+  if (!handled) {
+    ShowErrorBox(window, NoWebViewText(E_FAIL));
+    PostQuitMessage(1);
+    return;
+  }
 
   const std::u16string page = Utf8ToUtf16(std::string_view(kPageDocument, kPageDocumentSize));
   g_documentNavigationPending = true;

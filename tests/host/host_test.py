@@ -13,8 +13,9 @@ and plays a scripted page. Each case is one CTest test:
   optimize            an "optimize" of a plain-command tweak through the real runner
   old-runtime         a runtime without ICoreWebView2Controller2 and
                       ICoreWebView2Settings3
-  loader-fails, environment-fails, controller-fails
-                      each shows its error box (dismissed with xdotool), exit code 1
+  loader-fails, environment-fails, controller-fails, guard-fails
+                      each shows its error box (dismissed with xdotool), exit code 1;
+                      without its navigation handlers the page is never loaded
   no-webview          a controller without a web view: exit code 1, no box
 
 usage: host_test.py CASE --exe EXE --loader DLL --box-reader EXE --planted DLL
@@ -429,7 +430,7 @@ def case_old_runtime(args):
 X11_DRIVER_KEY = r"HKCU\Software\Wine\X11 Driver"
 
 
-def failure_case(args, case, fail, text, screenshot=None):
+def failure_case(args, case, fail, text, screenshot=None, never=()):
     env = wine_environment(args)
     if screenshot:
         # There is no window manager on the display: let Wine draw the
@@ -454,7 +455,10 @@ def failure_case(args, case, fail, text, screenshot=None):
         xdotool("key", "--window", box, "Return")
         code = run.exit_code()
         check(code == 1, f"exit code {code}")
-        check_clean_log(run.lines())
+        lines = run.lines()
+        check_clean_log(lines)
+        for call in never:
+            check(not any(line.startswith(call) for line in lines), f"{call} was called")
     finally:
         run.kill()
         if screenshot:
@@ -476,6 +480,12 @@ def case_environment_fails(args):
 
 def case_controller_fails(args):
     failure_case(args, "controller-fails", "controller", NO_WEBVIEW.format(code="0x80004005"))
+
+
+def case_guard_fails(args):
+    """Without its navigation guard in place, the page is never loaded."""
+    failure_case(args, "guard-fails", "frame-navigation-handler", NO_WEBVIEW.format(code="0x80004005"),
+                 never=["WebView.NavigateToString", "WebView.add_NewWindowRequested"])
 
 
 def case_no_webview(args):
@@ -590,6 +600,7 @@ CASES = {
     "loader-fails": case_loader_fails,
     "environment-fails": case_environment_fails,
     "controller-fails": case_controller_fails,
+    "guard-fails": case_guard_fails,
     "no-webview": case_no_webview,
 }
 

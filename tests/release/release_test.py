@@ -69,9 +69,14 @@ def check_sums(listing, files, what):
         check(named[name] == sha256(data), f"{what}: the sum of {name} does not match")
 
 
+def check_same_bytes(args):
+    first, second = read(args.zip), read(args.again)
+    check(first == second, f"two builds of the same commit gave different zips ({len(first)} and {len(second)} bytes)")
+    return f"{len(first)} bytes, SHA-256 {sha256(first)}"
+
+
 def check_zip(args):
     zip_bytes = read(args.zip)
-    check(zip_bytes == read(args.again), "two builds of the same commit gave different zips")
     name = os.path.basename(args.zip)
     version = re.fullmatch(r"QuarnfeldOptimizer-(\d+\.\d+\.\d+)-x64\.zip", name)
     check(version, f"zip name {name}")
@@ -254,12 +259,12 @@ def main():
             check_program(args, os.path.join(folder, "quarnfeld.exe"), version, 3, [])
         check_loader(args, os.path.join(folder, "WebView2Loader.dll"))
 
-    for name, step in [("zip", None), ("pe", unpacked_programs), ("abi", lambda: check_abi(args)),
-                       ("no-runtime", lambda: check_no_runtime(args, files))]:
+    for name, step in [("zip", None), ("same-bytes", lambda: check_same_bytes(args)), ("pe", unpacked_programs),
+                       ("abi", lambda: check_abi(args)), ("no-runtime", lambda: check_no_runtime(args, files))]:
         try:
             if name == "zip":
                 version, files = check_zip(args)
-                result = f"{version}, {len(files)} files, {os.path.getsize(args.zip)} bytes, two builds identical"
+                result = f"{version}, {len(files)} files: " + ", ".join(f"{n} {len(d)}" for n, d in sorted(files.items()))
             else:
                 check(files is not None, "no zip to check")
                 result = step()

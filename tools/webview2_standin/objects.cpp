@@ -254,6 +254,7 @@ HRESULT STDMETHODCALLTYPE AddNavigationStarting(ICoreWebView2*, ICoreWebView2Nav
       (kKind == Navigation::kDocument ? "add_NavigationStarting" : "add_FrameNavigationStarting") +
       " handler=" + (handler ? "set" : "(null)"));
   if (handler == nullptr || token == nullptr) return E_INVALIDARG;
+  if (Failing(kKind == Navigation::kDocument ? "navigation-handler" : "frame-navigation-handler")) return E_FAIL;
   SetNavigationHandler(kKind, handler);
   token->value = 2 + static_cast<int>(kKind);
   return S_OK;

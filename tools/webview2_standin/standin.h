@@ -14,7 +14,9 @@
 //                     creation completes with a failure and no object),
 //                     "webview" (the controller gives no web view),
 //                     "controller2" or "settings3" (the runtime is older than
-//                     ICoreWebView2Controller2 or ICoreWebView2Settings3)
+//                     ICoreWebView2Controller2 or ICoreWebView2Settings3),
+//                     "navigation-handler" or "frame-navigation-handler"
+//                     (that add_ call fails)
 //
 // Like the runtime, it calls the program's handlers later, from the message
 // loop of the thread that created the environment (thread timers).
