@@ -105,38 +105,30 @@ constexpr char kBrowserKeys[] = "put_AreBrowserAcceleratorKeysEnabled";
 
 // ---------------------------------------------------------------- navigation and new-window event arguments
 
-// Each records what the program answered; the page reads it after the call.
-struct NavigationArgs {
-  static constexpr char kName[] = "NavigationArgs";
+// Arguments that take one answer from the program (put_Cancel, put_Handled)
+// and write it to *answer, where the page reads it after the call.
+template <typename Interface, const char* kObjectName, const char* kMethod>
+struct AnswerArgs {
+  static constexpr const char* kName = kObjectName;
   static bool Answers(REFIID iid) {
-    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(ICoreWebView2NavigationStartingEventArgs));
+    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(Interface));
   }
-  ICoreWebView2NavigationStartingEventArgs iface;
+  static HRESULT STDMETHODCALLTYPE Put(Interface* iface, BOOL value) {
+    Log(std::string(kName) + "." + kMethod + " " + std::to_string(value));
+    *From<AnswerArgs>(iface)->answer = value;
+    return S_OK;
+  }
+  Interface iface;
   ULONG references = 1;
-  BOOL* cancel;
+  BOOL* answer;
 };
 
-HRESULT STDMETHODCALLTYPE PutCancel(ICoreWebView2NavigationStartingEventArgs* iface, BOOL cancel) {
-  Log("NavigationArgs.put_Cancel " + std::to_string(cancel));
-  *From<NavigationArgs>(iface)->cancel = cancel;
-  return S_OK;
-}
-
-struct NewWindowArgs {
-  static constexpr char kName[] = "NewWindowArgs";
-  static bool Answers(REFIID iid) {
-    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(ICoreWebView2NewWindowRequestedEventArgs));
-  }
-  ICoreWebView2NewWindowRequestedEventArgs iface;
-  ULONG references = 1;
-  BOOL* handled;
-};
-
-HRESULT STDMETHODCALLTYPE PutHandled(ICoreWebView2NewWindowRequestedEventArgs* iface, BOOL handled) {
-  Log("NewWindowArgs.put_Handled " + std::to_string(handled));
-  *From<NewWindowArgs>(iface)->handled = handled;
-  return S_OK;
-}
+constexpr char kNavigationArgs[] = "NavigationArgs";
+constexpr char kNewWindowArgs[] = "NewWindowArgs";
+constexpr char kPutCancel[] = "put_Cancel";
+constexpr char kPutHandled[] = "put_Handled";
+using NavigationArgs = AnswerArgs<ICoreWebView2NavigationStartingEventArgs, kNavigationArgs, kPutCancel>;
+using NewWindowArgs = AnswerArgs<ICoreWebView2NewWindowRequestedEventArgs, kNewWindowArgs, kPutHandled>;
 
 // ---------------------------------------------------------------- event arguments
 
@@ -368,7 +360,7 @@ ICoreWebView2NavigationStartingEventArgs* NewNavigationArgs(BOOL* cancel) {
   using I = ICoreWebView2NavigationStartingEventArgs;
   static constexpr ICoreWebView2NavigationStartingEventArgsVtbl kVtbl = {
       &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>, &Unused<S, 4>,
-      &Unused<S, 5>,           &Unused<S, 6>,   &Unused<S, 7>,    &PutCancel};
+      &Unused<S, 5>,           &Unused<S, 6>,   &Unused<S, 7>,    &S::Put};
   return &(new NavigationArgs{{&kVtbl}, 1, cancel})->iface;
 }
 
@@ -376,8 +368,7 @@ ICoreWebView2NewWindowRequestedEventArgs* NewNewWindowArgs(BOOL* handled) {
   using S = NewWindowArgs;
   using I = ICoreWebView2NewWindowRequestedEventArgs;
   static constexpr ICoreWebView2NewWindowRequestedEventArgsVtbl kVtbl = {
-      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>,
-      &Unused<S, 4>,           &Unused<S, 5>,   &PutHandled};
+      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>, &Unused<S, 4>, &Unused<S, 5>, &S::Put};
   return &(new NewWindowArgs{{&kVtbl}, 1, handled})->iface;
 }
 
