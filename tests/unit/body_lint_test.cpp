@@ -13,7 +13,7 @@
 
 namespace {
 
-const std::string kPrefix = "PowerShell -ExecutionPolicy Unrestricted -Command ";
+const std::string kPrefix = "PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command ";
 const std::string kRecord = "if errorlevel 1 set \"QF_FAILED=1\"\n";
 const std::string kReset = "set \"QF_FAILED=\"\n";
 const std::string kExit = "if defined QF_FAILED exit /b 1\n";
@@ -45,8 +45,9 @@ TEST(DecodeStepLine, HandsTheScriptOverAsCmdAndPowerShellReadIt) {
 }
 
 TEST(DecodeStepLine, RefusesLinesThatWouldNotReachPowerShellIntact) {
-  EXPECT_EQ(DecodeProblem("powershell -Command \"x\""),
-            "a step line begins with \"PowerShell -ExecutionPolicy Unrestricted -Command \"");
+  EXPECT_EQ(
+      DecodeProblem("powershell -Command \"x\""),
+      "a step line begins with \"PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command \"");
   EXPECT_EQ(DecodeProblem(kPrefix + "\"$p = '%APPDATA%'\""),
             "a single percent sign in a step line would be expanded or dropped by cmd");
   EXPECT_EQ(DecodeProblem(kPrefix + "\"a\" & \"b\""), "the cmd operator & stands outside quotes in a step line");
@@ -61,7 +62,7 @@ TEST(DecodeStepLine, RefusesLinesThatWouldNotReachPowerShellIntact) {
 }
 
 TEST(LintBody, FindsEachBrokenRule) {
-  const std::string good = kPrefix + "\"Write-Host 'ok'\"";
+  const std::string good = kPrefix + "\"$env:PSModulePath = \"^\"\"$PSHOME\\Modules\"^\"\"; Write-Host 'ok'\"";
   const std::string sep = ":: " + std::string(58, '-') + "\n";
   struct Case {
     std::string body;
@@ -92,6 +93,17 @@ TEST(LintBody, FindsEachBrokenRule) {
        "line 2: a single percent sign in a step line would be expanded or dropped by cmd\n"},
       {kReset + ":: Check and terminate the running process \"a.exe\"\n" + good + "\n" + kRecord + kExit,
        "line 2: a step header is followed by its one step line\n"},
+      // Every PowerShell call carries both switches before its command, in
+      // plain lines too, and a step script narrows the module path first.
+      {"powershell.exe -NoProfile -Command \"Get-Date\"\n",
+       "line 1: a PowerShell call without -NonInteractive before its command (it runs elevated)\n"},
+      {"echo x & PowerShell -Command \"a\" -NoProfile -NonInteractive\n",
+       "line 1: a PowerShell call without -NoProfile before its command (it runs elevated)\n"
+       "line 1: a PowerShell call without -NonInteractive before its command (it runs elevated)\n"},
+      {"if errorlevel 1 pwsh -NoProfileX -NonInteractive -c \"a\"\n",
+       "line 1: a PowerShell call without -NoProfile before its command (it runs elevated)\n"},
+      {StepBody(kPrefix + "\"Write-Host 'ok'\""),
+       "line 2: a step script begins with \"$env:PSModulePath = \"$PSHOME\\Modules\"\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(Lint(c.body), c.problems) << c.body.substr(0, 300);
 }

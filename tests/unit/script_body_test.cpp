@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -42,9 +43,16 @@ std::vector<std::string> CommentLines(const std::string& body) {
   return comments;
 }
 
+// Every step script first narrows PowerShell's module path; the tests read
+// what follows.
+const std::string kModulePath = "$env:PSModulePath = \"$PSHOME\\Modules\"; ";
+
 std::vector<std::string> Scripts(const std::string& body) {
   std::vector<std::string> scripts;
-  for (const StepScript& step : StepScripts(body)) scripts.push_back(step.script);
+  for (const StepScript& step : StepScripts(body)) {
+    EXPECT_EQ(step.script.rfind(kModulePath, 0), 0u) << step.script.substr(0, 200);
+    scripts.push_back(step.script.substr(std::min(kModulePath.size(), step.script.size())));
+  }
   return scripts;
 }
 
@@ -87,7 +95,7 @@ TEST(ScriptBody, SetRegistryValueIsOneHeaderAndOneStepLineWithItsFailureBookkeep
                    "  data: 1\n"),
             R"body(set "QF_FAILED="
 :: Set the registry value: "HKLM\Software\Policies\Microsoft\Windows\DataCollection" value "DisableOneSettingsDownloads"
-PowerShell -ExecutionPolicy Unrestricted -Command "$registryPath = 'HKLM\Software\Policies\Microsoft\Windows\DataCollection'; $data = '1'; reg add $registryPath /v 'DisableOneSettingsDownloads' /t 'REG_DWORD' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }"
+PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $registryPath = 'HKLM\Software\Policies\Microsoft\Windows\DataCollection'; $data = '1'; reg add $registryPath /v 'DisableOneSettingsDownloads' /t 'REG_DWORD' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }"
 if errorlevel 1 set "QF_FAILED=1"
 if defined QF_FAILED exit /b 1
 )body");
@@ -108,7 +116,7 @@ TEST(ScriptBody, QuoteBacktickAndPercentVariableReachPowerShellAsWritten) {
   EXPECT_EQ(lines[1], ":: Set the registry value: \"HKCU\\Software\\Quarnfeld Test\" value \"It's `odd`\"");
   EXPECT_EQ(
       lines[2],
-      R"line(PowerShell -ExecutionPolicy Unrestricted -Command "$registryPath = 'HKCU\Software\Quarnfeld Test'; $data = '%%APPDATA%%\It''s `odd` 50%%'; $data = [System.Environment]::ExpandEnvironmentVariables($data); reg add $registryPath /v 'It''s `odd`' /t 'REG_SZ' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }")line");
+      R"line(PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $registryPath = 'HKCU\Software\Quarnfeld Test'; $data = '%%APPDATA%%\It''s `odd` 50%%'; $data = [System.Environment]::ExpandEnvironmentVariables($data); reg add $registryPath /v 'It''s `odd`' /t 'REG_SZ' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }")line");
 
   // A double quote inside the script is written "^"" and decodes back to one.
   body = Expand(
@@ -120,7 +128,7 @@ TEST(ScriptBody, QuoteBacktickAndPercentVariableReachPowerShellAsWritten) {
             ":: Delete the registry value \"Say \"hi\" `now` %TEMP%\" from the key \"HKCU\\Software\\Classes\\.txt\" ");
   EXPECT_TRUE(StartsWith(
       lines[2],
-      R"line(PowerShell -ExecutionPolicy Unrestricted -Command "$keyName = 'HKCU\Software\Classes\.txt'; $valueName = 'Say "^""hi"^"" `now` %%TEMP%%'; try { $hive = $keyName.Split('\')[0]; )line"))
+      R"line(PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $keyName = 'HKCU\Software\Classes\.txt'; $valueName = 'Say "^""hi"^"" `now` %%TEMP%%'; try { $hive = $keyName.Split('\')[0]; )line"))
       << lines[2];
   ASSERT_EQ(Scripts(body).size(), 1u);
   EXPECT_TRUE(StartsWith(Scripts(body)[0],
@@ -304,7 +312,7 @@ TEST(ScriptBody, TemplatedBodyClearsRecordsAndReportsFailures) {
   EXPECT_EQ(lines[3], "echo first");
   EXPECT_EQ(lines[4], "set \"QF_FAILED=\"");  // before the first templated step, after plain lines
   EXPECT_EQ(lines[5], ":: Disable service(s): `DiagTrack`");
-  EXPECT_TRUE(StartsWith(lines[6], "PowerShell -ExecutionPolicy Unrestricted -Command \""));
+  EXPECT_TRUE(StartsWith(lines[6], "PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command \""));
   EXPECT_EQ(lines[7], "if errorlevel 1 set \"QF_FAILED=1\"");
   EXPECT_EQ(lines[8], ":: Suggest restarting the computer for changes to take effect");
   EXPECT_EQ(lines[10], "if errorlevel 1 set \"QF_FAILED=1\"");

@@ -14,8 +14,7 @@
 namespace {
 
 bool HasPowerShellStep(std::string_view body) {
-  return body.find("\nPowerShell -ExecutionPolicy") != std::string_view::npos ||
-         body.rfind("PowerShell -ExecutionPolicy", 0) == 0;
+  return body.find("\nPowerShell -NoProfile") != std::string_view::npos || body.rfind("PowerShell -NoProfile", 0) == 0;
 }
 
 TEST(CatalogueRowsWin32, PlainCommandListsFinishWithinTheWait) {

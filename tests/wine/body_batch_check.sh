@@ -87,11 +87,11 @@ separator
 run_real "$work/templated.body"
 expect "templated body, every step succeeds" "$code" 0
 
-sed 's/^PowerShell -ExecutionPolicy Unrestricted -Command .*/cmd \/c exit 1/' "$work/templated.body" >"$work/failing.body"
+sed 's/^PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command .*/cmd \/c exit 1/' "$work/templated.body" >"$work/failing.body"
 run_real "$work/failing.body"
 expect "templated body, its steps exit 1" "$code" 1
 
-sed '0,/^PowerShell -ExecutionPolicy Unrestricted -Command .*/s//cmd \/c exit 1/' "$work/templated.body" >"$work/one.body"
+sed '0,/^PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command .*/s//cmd \/c exit 1/' "$work/templated.body" >"$work/one.body"
 run_body "$work/one.body"
 expect "templated body, its first step exits 1" "$code" 1
 

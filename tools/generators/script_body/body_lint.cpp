@@ -3,7 +3,9 @@
 #include "tools/generators/script_body/body_format.h"
 #include "tools/generators/script_body/version_guard.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 
 namespace {
@@ -42,6 +44,64 @@ constexpr std::string_view kEarlierNote = "This operation will not run on Window
 constexpr std::string_view kLaterNote = "This operation will not run on Windows versions later than ";
 
 bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// The position of the first case-insensitive occurrence of word in text at
+// or after from; npos when there is none.
+size_t FindNoCase(std::string_view text, std::string_view word, size_t from = 0) {
+  for (size_t i = from; i + word.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < word.size() && Lower(text[i + k]) == Lower(word[k])) ++k;
+    if (k == word.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; }
+
+// Where a command word (powershell, rd, del, ...) stands in a line: at the
+// start or after a separator, and followed by ".exe" (when exe_allowed), a
+// blank, a quote or the end. Finds every occurrence, case-insensitively.
+std::vector<size_t> CommandWords(std::string_view line, std::string_view word, bool exe_allowed) {
+  std::vector<size_t> found;
+  for (size_t at = FindNoCase(line, word); at != std::string_view::npos; at = FindNoCase(line, word, at + 1)) {
+    if (at > 0 && (IsWordChar(line[at - 1]) || line[at - 1] == '$' || line[at - 1] == '.' || line[at - 1] == ':')) {
+      continue;
+    }
+    size_t end = at + word.size();
+    if (exe_allowed && FindNoCase(line.substr(end, 4), ".exe") == 0) end += 4;
+    if (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '"' && line[end] != '\'') continue;
+    found.push_back(at);
+  }
+  return found;
+}
+
+// Every call of PowerShell in a line carries -NoProfile and -NonInteractive
+// before the command it is given: an elevated PowerShell may load no
+// profile script, and a prompt must fail instead of waiting.
+void CheckPowerShellCalls(std::string_view line, int number, std::vector<LintProblem>* problems) {
+  for (std::string_view shell : {std::string_view("powershell"), std::string_view("pwsh")}) {
+    std::vector<size_t> calls = CommandWords(line, shell, true);
+    for (size_t i = 0; i < calls.size(); ++i) {
+      size_t end = i + 1 < calls.size() ? calls[i + 1] : line.size();
+      std::string_view call = line.substr(calls[i], end - calls[i]);
+      size_t command = call.size();
+      for (std::string_view start : {" -Command", " -c ", " -File", " -EncodedCommand"}) {
+        command = std::min(command, FindNoCase(call, start));
+      }
+      std::string_view switches = call.substr(0, command);
+      for (std::string_view needed : {" -NoProfile", " -NonInteractive"}) {
+        size_t at = FindNoCase(switches, needed);
+        if (at == std::string_view::npos ||
+            (at + needed.size() < switches.size() && IsWordChar(switches[at + needed.size()]))) {
+          problems->push_back({number, "a PowerShell call without " + std::string(needed.substr(1)) +
+                                           " before its command (it runs elevated)"});
+        }
+      }
+    }
+  }
+}
 
 std::vector<std::string_view> SplitLines(std::string_view body) {
   std::vector<std::string_view> lines;
@@ -254,6 +314,7 @@ std::vector<LintProblem> LintBody(std::string_view body) {
       if (first_record == 0) first_record = number;
     }
     if (IsDashLine(line)) CheckDashLine(lines, i, &problems);
+    if (!IsComment(line)) CheckPowerShellCalls(line, number, &problems);
 
     std::string_view version;
     if (NoteKind(line, &version).has_value()) {
@@ -305,6 +366,9 @@ std::vector<LintProblem> LintBody(std::string_view body) {
         bool guarded = script.find("$minVersion = switch") != std::string::npos ||
                        script.find("$maxVersion = switch") != std::string::npos;
         if (guarded && !noted) problems.push_back({number, "a guarded step is preceded by its version note"});
+        if (!StartsWith(script, std::string(kModulePathReset) + "; ")) {
+          problems.push_back({number, "a step script begins with \"" + std::string(kModulePathReset) + "\""});
+        }
       }
       if (i + 1 >= lines.size() || lines[i + 1] != kFailureRecord) {
         problems.push_back({number, "a step line is followed by \"" + std::string(kFailureRecord) + "\""});
