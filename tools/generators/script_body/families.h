@@ -69,23 +69,23 @@ std::string_view EnablePrivilegesScript();
 // compiler's temporary files in the system's temporary folder.
 std::string AddTypeScript(std::string_view csharp);
 
-// What a file step does with [QfFileTree]: delete (Remove) or rename.
-enum class FileTreeUse { kRemove, kRename };
+// What a file step does with [QfFileTree]: delete (Remove), delete empty
+// folders (Prune and Remove) or rename.
+enum class FileTreeUse { kRemove, kPrune, kRename };
 
 // The statements that define [QfFileTree] (tools/generators/script_body/
 // file_tree.cpp): OpenFolder(path, [ref]why) opens a folder from its drive's
 // root one component at a time, refusing a component that is a link or not a
 // folder; List(folder) gives its entries (Name, Attributes);
 // Remove(folder, name, shown, contents) deletes an entry as itself, after
-// its contents when contents is set; Rename(folder, name, newName);
+// its contents when contents is set; Prune(folder, shown) deletes the empty
+// folders below, keeping files and links, and says whether the folder is
+// left empty; Rename(folder, name, newName);
 // Close(handle). Every object is opened relative to its folder's handle and
 // as itself, so nothing is reached through a junction or a symbolic link.
-// Remove counts into Deleted and Failed and leaves its messages in Notes.
+// Remove counts into Deleted and Failed and writes what it deleted, and a
+// warning for what it could not delete, to the step's output.
 // Privileged: the step also enables SeBackupPrivilege, SeRestorePrivilege and
 // SeTakeOwnershipPrivilege, and opens every object for backup, so that file
 // access rules stop neither listing, deleting nor renaming.
 std::string FileTreeScript(FileTreeUse use, bool privileged);
-
-// Writes [QfFileTree]::Notes: warnings with Write-Warning, the rest with
-// Write-Host.
-std::string_view PrintFileTreeNotes();

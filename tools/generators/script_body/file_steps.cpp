@@ -1,6 +1,8 @@
 // File families: clear a directory's contents, delete files matching a
 // pattern, delete a directory, soft delete (rename to .OLD); each optionally
-// with additional permissions.
+// with additional permissions, where the step enables the backup and restore
+// privileges and opens every object for backup: access rules then stop
+// neither listing, deleting nor renaming, and no access rule is changed.
 
 #include "tools/generators/script_body/families.h"
 #include "tools/generators/script_body/powershell_text.h"
@@ -71,19 +73,14 @@ std::string PsArray(const std::vector<std::string>& values) {
   return array + ")";
 }
 
-// With additional permissions the step enables the backup and restore
-// privileges and opens every object for backup: file access rules then stop
-// neither the listing nor the deletion, and no access rule is changed.
-std::string TreeSetup(bool permissions) { return FileTreeScript(FileTreeUse::kRemove, permissions); }
-
 // A path that begins with %TEMP% or %TMP% is worked on only when that
 // variable names a folder called Temp or Tmp, so that a variable pointing at
 // a drive's root or a data folder never leads to deleting there.
 constexpr std::string_view kTemporaryFolderCheck = R"ps(
   if ($givenPath -match '^%(TEMP|TMP)%') {
-    $temporaryFolder = [System.Environment]::ExpandEnvironmentVariables($Matches[0]).TrimEnd('\')
-    if (@('Temp', 'Tmp') -notcontains [System.IO.Path]::GetFileName($temporaryFolder)) {
-      Write-Warning "Skipping `"$folderPath`": $($Matches[0]) is `"$temporaryFolder`", not a folder named Temp or Tmp."
+    $temporaryFolder = [Environment]::ExpandEnvironmentVariables($Matches[0]).TrimEnd('\')
+    if (@('Temp', 'Tmp') -notcontains [IO.Path]::GetFileName($temporaryFolder)) {
+      Write-Warning "Skipping $folderPath, $($Matches[0]) is not a folder named Temp or Tmp: $temporaryFolder"
       @@SKIP@@
     }
   }
@@ -113,11 +110,7 @@ constexpr std::string_view kOpenFolder = R"ps(
   $why = $null
   $folder = [QfFileTree]::OpenFolder($folderPath, [ref]$why)
   if ($folder -eq [IntPtr]::Zero) {
-    if ($why) {
-      Write-Warning "Skipping `"$folderPath`", nothing is deleted through a link or in place of a folder: $why."
-    } else {
-      Write-Host "Skipping, `"$folderPath`" does not exist."
-    }
+    if ($why) { Write-Warning "Skipping, nothing is deleted through a link or in place of a folder: $why." } else { Write-Host "Skipping, $folderPath does not exist." }
     @@SKIP@@
   }
 )ps";
@@ -129,7 +122,6 @@ std::string OpenFolder(std::string_view skip) { return Splice(JoinPowerShell(kOp
 constexpr std::string_view kDeleteSummary = R"ps(
   $deletedCount = [QfFileTree]::Deleted
   $failedCount = [QfFileTree]::Failed
-  @@PRINT@@
   if (($deletedCount + $failedCount) -eq 0) {
     Write-Host 'Skipping, no items available.'
     exit 0
@@ -141,7 +133,7 @@ constexpr std::string_view kDeleteSummary = R"ps(
   }
 )ps";
 
-std::string DeleteSummary() { return Splice(JoinPowerShell(kDeleteSummary), "@@PRINT@@", PrintFileTreeNotes()); }
+std::string DeleteSummary() { return JoinPowerShell(kDeleteSummary); }
 
 std::string Quoted(std::string_view text) {
   std::string quoted = "\"";  // built by appending: see PsAssign
@@ -154,12 +146,12 @@ std::string Quoted(std::string_view text) {
 // link, and its target keeps its contents.
 constexpr std::string_view kClearContents = R"ps(
   foreach ($givenPath in $directoryPaths) {
-    $folderPath = [System.Environment]::ExpandEnvironmentVariables($givenPath).TrimEnd('\')
-    Write-Host "Clearing the contents of `"$folderPath`"."
+    $folderPath = [Environment]::ExpandEnvironmentVariables($givenPath).TrimEnd('\')
+    Write-Host "Clearing the contents of $folderPath"
     @@CHECKS@@
     try {
       foreach ($entry in [QfFileTree]::List($folder)) {
-        [QfFileTree]::Remove($folder, $entry.Name, [System.IO.Path]::Combine($folderPath, $entry.Name), $true)
+        [QfFileTree]::Remove($folder, $entry.Name, "$folderPath\$($entry.Name)", $true)
       }
     } finally {
       [QfFileTree]::Close($folder)
@@ -184,7 +176,8 @@ bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* s
       Splice(std::string(kClearContents), "@@CHECKS@@", JoinStatements({checks, OpenFolder("continue")}));
   step.script = JoinStatements({
       "$directoryPaths = " + PsArray(paths),
-      CatchUnexpected(JoinStatements({TreeSetup(permissions), JoinPowerShell(loop), DeleteSummary()})),
+      CatchUnexpected(
+          JoinStatements({FileTreeScript(FileTreeUse::kRemove, permissions), JoinPowerShell(loop), DeleteSummary()})),
   });
   steps->push_back(std::move(step));
   return true;
@@ -194,16 +187,16 @@ bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* s
 // matching folder (a link to one too) is left alone.
 constexpr std::string_view kDeleteMatchingFiles = R"ps(
   $givenPath = $pathGlobPattern
-  $expandedPath = [System.Environment]::ExpandEnvironmentVariables($pathGlobPattern)
-  Write-Host "Searching for items matching pattern: `"$($expandedPath)`"."
-  $folderPath = [System.IO.Path]::GetDirectoryName($expandedPath)
-  $namePattern = [System.Management.Automation.WildcardPattern]::new([System.IO.Path]::GetFileName($expandedPath), [System.Management.Automation.WildcardOptions]::IgnoreCase)
+  $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
+  Write-Host "Searching for items matching pattern: $expandedPath"
+  $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
+  $namePattern = [IO.Path]::GetFileName($expandedPath)
   @@CHECKS@@
   $skippedCount = 0
   try {
     foreach ($entry in [QfFileTree]::List($folder)) {
-      if (-not $namePattern.IsMatch($entry.Name)) { continue }
-      $path = [System.IO.Path]::Combine($folderPath, $entry.Name)
+      if (-not ($entry.Name -like $namePattern)) { continue }
+      $path = "$folderPath\$($entry.Name)"
       if ($entry.Attributes -band 16) {
         Write-Host "Skipping, the path is not a file but a folder: $($path)."
         $skippedCount++
@@ -227,7 +220,7 @@ bool ExpandDeleteFiles(const SourceBlock& block, std::vector<Step>* steps, std::
   step.script = JoinStatements({
       PsAssign("pathGlobPattern", pattern),
       CatchUnexpected(JoinStatements({
-          TreeSetup(permissions),
+          FileTreeScript(FileTreeUse::kRemove, permissions),
           Splice(JoinPowerShell(kDeleteMatchingFiles), "@@CHECKS@@", checks),
           DeleteSummary(),
       })),
@@ -241,11 +234,11 @@ bool ExpandDeleteFiles(const SourceBlock& block, std::vector<Step>* steps, std::
 // own folder under the user profile.
 constexpr std::string_view kUserShellFolderGuard = R"ps(
   $heldFolders = @()
-  $userShellFolders = Get-Item -LiteralPath 'HKCU:\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' -ErrorAction SilentlyContinue
-  if ($userShellFolders) {
-    foreach ($userShellFolderName in $userShellFolders.GetValueNames()) {
-      $userShellFolderPath = "$($userShellFolders.GetValue($userShellFolderName))"
-      if ($userShellFolderPath -like "$folderPath*") { $heldFolders += "$($userShellFolderName): $($userShellFolderPath)" }
+  $shellFolders = Get-Item -LiteralPath 'HKCU:\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' -ErrorAction SilentlyContinue
+  if ($shellFolders) {
+    foreach ($name in $shellFolders.GetValueNames()) {
+      $shellFolder = "$($shellFolders.GetValue($name))"
+      if ($shellFolder -like "$folderPath*") { $heldFolders += "$($name): $shellFolder" }
     }
   }
   if ($heldFolders.Count -gt 0) {
@@ -256,39 +249,19 @@ constexpr std::string_view kUserShellFolderGuard = R"ps(
 
 // Empty folders go, deepest first, and the folder itself when nothing is left
 // in it; every file and every link stays, and nothing is entered through a
-// link (0x410: a folder that is not a reparse point is 0x10).
+// link.
 constexpr std::string_view kDeleteEmptyFolders = R"ps(
   $givenPath = $directoryPath
-  $folderPath = [System.Environment]::ExpandEnvironmentVariables($directoryPath).TrimEnd('\')
-  Write-Host "Deleting the empty folders of `"$folderPath`", and the folder itself when it is left empty."
+  $folderPath = [Environment]::ExpandEnvironmentVariables($directoryPath).TrimEnd('\')
+  Write-Host "Deleting the empty folders of $folderPath, and the folder itself when it is left empty."
   @@GUARD@@
   @@CHECKS@@
-  function Remove-EmptyFolders($folder, $folderPath) {
-    $emptied = $true
-    foreach ($entry in [QfFileTree]::List($folder)) {
-      $path = [System.IO.Path]::Combine($folderPath, $entry.Name)
-      $child = [IntPtr]::Zero
-      if (($entry.Attributes -band 0x410) -eq 0x10) { $child = [QfFileTree]::OpenFolder($path, [ref]$why) }
-      if ($child -eq [IntPtr]::Zero) {
-        Write-Warning "Retaining `"$path`" to safeguard your data."
-        $emptied = $false
-      } elseif ((& { try { Remove-EmptyFolders $child $path } finally { [QfFileTree]::Close($child) } })) {
-        $failedBefore = [QfFileTree]::Failed
-        [QfFileTree]::Remove($folder, $entry.Name, $path, $false)
-        $emptied = $emptied -and ([QfFileTree]::Failed -eq $failedBefore)
-      } else {
-        Write-Warning "Preserving non-empty folder `"$path`" to protect your files."
-        $emptied = $false
-      }
-    }
-    $emptied
-  }
-  if (& { try { Remove-EmptyFolders $folder $folderPath } finally { [QfFileTree]::Close($folder) } }) {
-    $parent = [QfFileTree]::OpenFolder([System.IO.Path]::GetDirectoryName($folderPath), [ref]$why)
-    if ($parent -eq [IntPtr]::Zero) { throw "cannot open the folder above `"$folderPath`": $why" }
-    try { [QfFileTree]::Remove($parent, [System.IO.Path]::GetFileName($folderPath), $folderPath, $false) } finally { [QfFileTree]::Close($parent) }
+  if (& { try { [QfFileTree]::Prune($folder, $folderPath) } finally { [QfFileTree]::Close($folder) } }) {
+    $parent = [QfFileTree]::OpenFolder([IO.Path]::GetDirectoryName($folderPath), [ref]$why)
+    if ($parent -eq [IntPtr]::Zero) { throw "cannot open the folder above $($folderPath): $why" }
+    try { [QfFileTree]::Remove($parent, [IO.Path]::GetFileName($folderPath), $folderPath, $false) } finally { [QfFileTree]::Close($parent) }
   } else {
-    Write-Warning "Preserving non-empty folder `"$folderPath`" to protect your files."
+    Write-Warning "Preserving non-empty folder $folderPath to protect your files."
   }
 )ps";
 
@@ -296,17 +269,15 @@ bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, s
   std::string_view given = Param(block, "directory");
   if (!CheckPath(block, "directory", given, error)) return false;
   std::string path = DirectoryList(given).front();
-  bool permissions = Flag(block, "with-additional-permissions");
   Step step;
-  step.header = permissions ? "Delete directory (with additional permissions): " + Quoted(given)
-                            : "Delete directory  : " + Quoted(given);
+  step.header = "Delete directory  : " + Quoted(given);
   std::string template_text =
       Splice(JoinPowerShell(kDeleteEmptyFolders), "@@GUARD@@", JoinPowerShell(kUserShellFolderGuard));
   template_text =
       Splice(template_text, "@@CHECKS@@", JoinStatements({TemporaryFolderCheck(path, "exit 0"), OpenFolder("exit 0")}));
   step.script = JoinStatements({
       PsAssign("directoryPath", path),
-      CatchUnexpected(JoinStatements({TreeSetup(permissions), template_text, DeleteSummary()})),
+      CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kPrune, false), template_text, DeleteSummary()})),
   });
   steps->push_back(std::move(step));
   return true;
@@ -319,17 +290,17 @@ bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, s
 // do not stop the rename and none is changed.
 constexpr std::string_view kSoftDelete = R"ps(
   $givenPath = $pathGlobPattern
-  $expandedPath = [System.Environment]::ExpandEnvironmentVariables($pathGlobPattern)
-  Write-Host "Searching for items matching pattern: `"$($expandedPath)`"."
-  $folderPath = [System.IO.Path]::GetDirectoryName($expandedPath)
-  $namePattern = [System.Management.Automation.WildcardPattern]::new([System.IO.Path]::GetFileName($expandedPath), [System.Management.Automation.WildcardOptions]::IgnoreCase)
+  $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
+  Write-Host "Searching for items matching pattern: $expandedPath"
+  $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
+  $namePattern = [IO.Path]::GetFileName($expandedPath)
   $renamedCount = 0; $skippedCount = 0; $failedCount = 0
   function Rename-MatchingFiles($folder, $folderPath) {
     foreach ($entry in [QfFileTree]::List($folder)) {
-      $path = [System.IO.Path]::Combine($folderPath, $entry.Name)
+      $path = "$folderPath\$($entry.Name)"
       if ($entry.Attributes -band 16) {
-        if ($namePattern.IsMatch($entry.Name)) {
-          Write-Host "Skipping folder (not its contents): `"$path`"."
+        if (($entry.Name -like $namePattern)) {
+          Write-Host "Skipping folder (not its contents): $path"
           $script:skippedCount++
         }
         if (@@RECURSIVE@@ -and (($entry.Attributes -band 0x400) -eq 0)) {
@@ -340,21 +311,21 @@ constexpr std::string_view kSoftDelete = R"ps(
         }
         continue
       }
-      if (-not $namePattern.IsMatch($entry.Name)) { continue }
+      if (-not ($entry.Name -like $namePattern)) { continue }
       if ($path.EndsWith('.OLD', [System.StringComparison]::OrdinalIgnoreCase)) {
-        Write-Host "Skipping backup file: `"$path`"."
+        Write-Host "Skipping backup file: $path"
         $script:skippedCount++
         continue
       }
-      Write-Host "Processing file: `"$path`"."
+      Write-Host "Processing file: $path"
       $newPath = $path + '.OLD'
       $renameStatus = [QfFileTree]::Rename($folder, $entry.Name, $entry.Name + '.OLD')
       $renamed = $renameStatus -ge 0
       if ($renamed) {
-        Write-Host "Successfully processed `"$path`"."
+        Write-Host "Successfully processed $path"
         $script:renamedCount++
       } else {
-        Write-Error "Failed to rename `"$path`" to `"$newPath`": $([QfFileTree]::Why($renameStatus))"
+        Write-Error "Failed to rename $path to $($newPath): $([QfFileTree]::Why($renameStatus))"
         $script:failedCount++
       }
     }
@@ -398,7 +369,8 @@ bool ExpandSoftDelete(const SourceBlock& block, std::vector<Step>* steps, std::s
 const std::array<FamilyDef, 4> kFileFamilies = {{
     {"clear-directory-contents", {"directory"}, {"with-additional-permissions"}, ExpandClearDirectoryContents},
     {"delete-files", {"pattern"}, {"with-additional-permissions"}, ExpandDeleteFiles},
-    {"delete-directory", {"directory"}, {"with-additional-permissions"}, ExpandDeleteDirectory},
+    // It deletes empty folders only, which needs no access rules set aside.
+    {"delete-directory", {"directory"}, {}, ExpandDeleteDirectory},
     {"soft-delete", {"pattern"}, {"recursive", "with-additional-permissions"}, ExpandSoftDelete},
 }};
 

@@ -22,20 +22,21 @@ namespace {
 // and, when Backup is set, for backup (0x4000): with SeBackupPrivilege and
 // SeRestorePrivilege enabled, file access rules then stop neither listing
 // nor deleting. Access 0x1000A1 lists a folder (list, traverse, read
-// attributes, synchronize); 0x1100A1 adds delete, 0x1101A1 also write
-// attributes (to clear read-only), tried first.
+// attributes, synchronize); 0x1100A1 adds delete.
 // List: FileDirectoryInformation (1) entries: attributes at 56, name length
 // at 60, name at 64; "." and ".." left out. Any status that is not success
 // ends the listing: a file has no entries.
-// OpenFolder: the drive's root, then each component as itself, refused when
-// it is not a folder or is a reparse point (FileBasicInformation (4)
-// attributes at 32: 0x10 folder, 0x400 reparse point). A missing component
-// (0xC0000034, 0xC000003A) gives zero without a reason.
+// OpenFolder: the drive's root, then each component relative to the one
+// before and as itself. Past a component that is a junction or a link the
+// next one is looked for in the link's own empty folder, and is missing
+// (0xC0000034, 0xC000003A): zero without a reason. The folder itself is
+// refused when it is a reparse point or a file (FileBasicInformation (4)
+// attributes at 32: 0x10 folder, 0x400 reparse point).
 constexpr std::string_view kCore = R"cs(
 public class QfEntry { public string Name; public int Attributes; }
 public static class QfFileTree {
   struct Io { public IntPtr S, I; }
-  struct Oa { public int Length; public IntPtr Root, Name; public int Flags; public IntPtr Security, Quality; }
+  struct Oa { public int Length; public IntPtr Root, Name; public int Flags; public IntPtr D, Q; }
   [DllImport("ntdll")] static extern int NtOpenFile(out IntPtr h, int a, ref Oa o, out Io i, int s, int p);
   [DllImport("ntdll")] static extern int NtQueryDirectoryFile(IntPtr h, IntPtr e, IntPtr r, IntPtr c, out Io i, byte[] b, int l, int k, byte s, IntPtr m, byte f);
   [DllImport("ntdll")] static extern int NtQueryInformationFile(IntPtr h, out Io i, byte[] b, int l, int k);
@@ -44,7 +45,6 @@ public static class QfFileTree {
   [DllImport("ntdll")] static extern int RtlNtStatusToDosError(int s);
   public static bool Backup;
   public static int Deleted, Failed;
-  public static List<string> Notes = new List<string>();
   public static string Why(int status) { return new Win32Exception(RtlNtStatusToDosError(status)).Message; }
   public static void Close(IntPtr handle) { NtClose(handle); }
   static int Set(IntPtr handle, int kind, byte[] data) { Io io; return NtSetInformationFile(handle, out io, data, data.Length, kind); }
@@ -52,11 +52,7 @@ public static class QfFileTree {
     IntPtr text = Marshal.StringToHGlobalUni(name), unicode = Marshal.AllocHGlobal(16);
     Marshal.WriteInt32(unicode, 131074 * name.Length);
     Marshal.WriteIntPtr(unicode, IntPtr.Size, text);
-    Oa attributes = new Oa();
-    attributes.Length = Marshal.SizeOf(attributes);
-    attributes.Root = folder;
-    attributes.Name = unicode;
-    attributes.Flags = 64;
+    Oa attributes = new Oa { Length = 6 * IntPtr.Size, Root = folder, Name = unicode, Flags = 64 };
     Io io;
     int status = NtOpenFile(out handle, access, ref attributes, out io, 7, Backup ? 0x204020 : 0x200020);
     Marshal.FreeHGlobal(text);
@@ -70,9 +66,7 @@ public static class QfFileTree {
       Io io;
       if (NtQueryDirectoryFile(folder, IntPtr.Zero, IntPtr.Zero, IntPtr.Zero, out io, buffer, buffer.Length, 1, 0, IntPtr.Zero, restart) < 0) return entries;
       for (int at = 0; ; at += BitConverter.ToInt32(buffer, at)) {
-        QfEntry entry = new QfEntry();
-        entry.Attributes = BitConverter.ToInt32(buffer, at + 56);
-        entry.Name = Encoding.Unicode.GetString(buffer, at + 64, BitConverter.ToInt32(buffer, at + 60));
+        QfEntry entry = new QfEntry { Attributes = BitConverter.ToInt32(buffer, at + 56), Name = Encoding.Unicode.GetString(buffer, at + 64, BitConverter.ToInt32(buffer, at + 60)) };
         if (entry.Name.Trim((char)46).Length > 0) entries.Add(entry);
         if (BitConverter.ToInt32(buffer, at) == 0) break;
       }
@@ -82,27 +76,31 @@ public static class QfFileTree {
     string[] parts = path.Split((char)92);
     IntPtr handle = IntPtr.Zero;
     int status = parts[0].Length == 2 && parts[0].EndsWith(":") ? 0 : -1073741773;
-    byte[] basic = new byte[40];
-    for (int i = 0; i < parts.Length && status >= 0 && (i == 0 || (basic[32] & 16) == 16 && (basic[33] & 4) == 0); i++) {
+    for (int i = 0; i < parts.Length && status >= 0; i++) {
       IntPtr folder = handle;
       status = Open(folder, i == 0 ? "\\??" + (char)92 + parts[0] + (char)92 : parts[i], 0x1000A1, out handle);
       if (i > 0) NtClose(folder);
-      basic = new byte[40];
-      Io io;
-      if (status >= 0) NtQueryInformationFile(handle, out io, basic, 40, 4);
     }
-    why = status == -1073741772 || status == -1073741766 ? null : status < 0 ? path + ": " + Why(status) : (basic[32] & 16) == 16 && (basic[33] & 4) == 0 ? null : path + " is reached through a junction or symbolic link, or is not a folder";
+    byte[] basic = new byte[40];
+    Io io;
+    if (status >= 0) NtQueryInformationFile(handle, out io, basic, 40, 4);
+    why = status == -1073741772 || status == -1073741766 ? null : status < 0 ? path + ": " + Why(status) : (basic[32] & 16) == 16 && (basic[33] & 4) == 0 ? null : path + " is a junction, a symbolic link or a file";
     if (status >= 0 && why == null) return handle;
     if (status >= 0) NtClose(handle);
     return IntPtr.Zero;
   }
 )cs";
 
-// Remove: deletes the object as itself (FileDispositionInformation, 13),
-// after everything in it when contents is set; a read-only object
-// (0xC0000121) gets plain attributes (FileBasicInformation, 4: 0x80 at 32)
-// and a second try. Access denied with write attributes (0xC0000022) is
-// tried again without. A missing object counts as deleted.
+// Remove: opens the object as itself with delete access, and write
+// attributes unless that is denied (0xC0000022: 0x1101A1, else 0x1100A1),
+// and deletes it, after everything in it when contents is set:
+// FileDispositionInformationEx (64) with delete, POSIX semantics (the name
+// goes at once, even while another program holds the file open for deletion
+// too) and ignore read-only (19); where that fails (a Windows before 10 1809,
+// a file system without POSIX semantics), FileDispositionInformation (13),
+// and for a read-only object (0xC0000121) once more after plain attributes
+// (FileBasicInformation (4): 0x80 at 32). A missing object (0xC0000034)
+// counts as deleted.
 constexpr std::string_view kRemove = R"cs(
   public static void Remove(IntPtr folder, string name, string shown, bool contents) {
     IntPtr handle;
@@ -110,17 +108,39 @@ constexpr std::string_view kRemove = R"cs(
     if (status == -1073741790) status = Open(folder, name, 0x1100A1, out handle);
     if (status >= 0) {
       if (contents) foreach (QfEntry entry in List(handle)) Remove(handle, entry.Name, shown + (char)92 + entry.Name, true);
-      status = Set(handle, 13, new byte[] { 1 });
-      if (status == -1073741535) {
-        byte[] basic = new byte[40];
-        basic[32] = 128;
-        Set(handle, 4, basic);
-        status = Set(handle, 13, new byte[] { 1 });
-      }
+      status = Set(handle, 64, new byte[] { 19, 0, 0, 0 });
+      if (status < 0) status = Set(handle, 13, new byte[] { 1 });
+      byte[] basic = new byte[40];
+      basic[32] = 128;
+      if (status == -1073741535 && Set(handle, 4, basic) >= 0) status = Set(handle, 13, new byte[] { 1 });
       NtClose(handle);
     }
-    if (status >= 0 || status == -1073741772) { Deleted++; Notes.Add("ISuccessfully deleted: " + shown); }
-    else { Failed++; Notes.Add("WUnable to delete " + shown + ": " + Why(status)); }
+    if (status >= 0 || status == -1073741772) { Deleted++; Console.WriteLine("Successfully deleted: " + shown); }
+    else { Failed++; Console.WriteLine("WARNING: Unable to delete " + shown + ": " + Why(status)); }
+  }
+)cs";
+
+// Prune: deletes the empty folders below the folder, deepest first, and
+// keeps every file and every link (a link is skipped as the listing shows
+// it; one swapped in later is opened as itself, lists as empty and goes as a
+// link). True when the folder is left empty.
+constexpr std::string_view kPrune = R"cs(
+  public static bool Prune(IntPtr folder, string shown) {
+    bool empty = true;
+    foreach (QfEntry entry in List(folder)) {
+      string path = shown + (char)92 + entry.Name;
+      IntPtr child;
+      bool pruned = false;
+      if ((entry.Attributes & 0x410) == 16 && Open(folder, entry.Name, 0x1000A1, out child) >= 0) {
+        pruned = Prune(child, path);
+        NtClose(child);
+      }
+      int failed = Failed;
+      if (pruned) Remove(folder, entry.Name, path, false);
+      else Console.WriteLine("WARNING: " + ((entry.Attributes & 0x410) == 16 ? "Preserving non-empty folder " : "Retaining ") + path + " to safeguard your data.");
+      empty = empty && pruned && Failed == failed;
+    }
+    return empty;
   }
 )cs";
 
@@ -220,15 +240,11 @@ std::string FileTreeScript(FileTreeUse use, bool privileged) {
   if (privileged) csharp += kTokenPrivilege;
   csharp += kCore;
   csharp += use == FileTreeUse::kRename ? kRename : kRemove;
+  if (use == FileTreeUse::kPrune) csharp += kPrune;
   csharp += "}";
   return JoinStatements({
       AddTypeScript(csharp),
       privileged ? kEnablePrivileges : "",
       privileged ? "[QfFileTree]::Backup = $true" : "",
   });
-}
-
-std::string_view PrintFileTreeNotes() {
-  return "foreach ($note in [QfFileTree]::Notes) { if ($note.StartsWith('W')) { Write-Warning $note.Substring(1) } "
-         "else { Write-Host $note.Substring(1) } }";
 }

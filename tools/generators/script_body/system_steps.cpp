@@ -351,7 +351,6 @@ constexpr std::string_view kEmptyRecycleBin = R"ps(
     try { [QfFileTree]::Remove($folder, [System.IO.Path]::GetFileName($itemPath), $itemPath, $true) } finally { [QfFileTree]::Close($folder) }
     $deleteFailed = $deleteFailed -or ([QfFileTree]::Failed -gt $failedBefore)
   }
-  @@PRINT@@
   if ($deleteFailed) { exit 1 }
 )ps";
 
@@ -359,8 +358,7 @@ bool ExpandEmptyRecycleBin(const SourceBlock&, std::vector<Step>* steps, std::st
   Step step;
   step.header = "Empty the Recycle Bin";
   step.script =
-      CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kRemove, false),
-                                      Splice(JoinPowerShell(kEmptyRecycleBin), "@@PRINT@@", PrintFileTreeNotes())}));
+      CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kRemove, false), JoinPowerShell(kEmptyRecycleBin)}));
   steps->push_back(std::move(step));
   return true;
 }
