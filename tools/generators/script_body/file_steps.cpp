@@ -77,7 +77,7 @@ std::string PsArray(const std::vector<std::string>& values) {
 // variable names a folder called Temp or Tmp, so that a variable pointing at
 // a drive's root or a data folder never leads to deleting there.
 constexpr std::string_view kTemporaryFolderCheck = R"ps(
-  if ($givenPath -match '^%(TEMP|TMP)%') {
+  if (@@GIVEN@@ -match '^%(TEMP|TMP)%') {
     $temporaryFolder = [Environment]::ExpandEnvironmentVariables($Matches[0]).TrimEnd('\')
     if (@('Temp', 'Tmp') -notcontains [IO.Path]::GetFileName($temporaryFolder)) {
       Write-Warning "Skipping $folderPath, $($Matches[0]) is not a folder named Temp or Tmp: $temporaryFolder"
@@ -99,8 +99,10 @@ bool StartsWithTemporaryFolder(std::string_view path) {
   return false;
 }
 
-std::string TemporaryFolderCheck(std::string_view path, std::string_view skip) {
-  return StartsWithTemporaryFolder(path) ? Splice(JoinPowerShell(kTemporaryFolderCheck), "@@SKIP@@", skip) : "";
+// given: the variable that holds the path as the source gives it.
+std::string TemporaryFolderCheck(std::string_view path, std::string_view given, std::string_view skip) {
+  if (!StartsWithTemporaryFolder(path)) return "";
+  return Splice(Splice(JoinPowerShell(kTemporaryFolderCheck), "@@SKIP@@", skip), "@@GIVEN@@", given);
 }
 
 // $folder: the folder at $folderPath, opened from the drive's root one
@@ -165,7 +167,7 @@ bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* s
   std::string shown;
   for (const std::string& path : paths) {
     if (!CheckPath(block, "directory", path, error)) return false;
-    if (checks.empty()) checks = TemporaryFolderCheck(path, "continue");
+    if (checks.empty()) checks = TemporaryFolderCheck(path, "$givenPath", "continue");
     shown += (shown.empty() ? "" : " ") + Quoted(path);
   }
   bool permissions = Flag(block, "with-additional-permissions");
@@ -186,7 +188,6 @@ bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* s
 // The files of one folder whose names match the pattern's last part; a
 // matching folder (a link to one too) is left alone.
 constexpr std::string_view kDeleteMatchingFiles = R"ps(
-  $givenPath = $pathGlobPattern
   $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
   Write-Host "Searching for items matching pattern: $expandedPath"
   $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
@@ -216,7 +217,8 @@ bool ExpandDeleteFiles(const SourceBlock& block, std::vector<Step>* steps, std::
   bool permissions = Flag(block, "with-additional-permissions");
   Step step;
   step.header = "Delete files matching pattern: " + Quoted(pattern);
-  std::string checks = JoinStatements({TemporaryFolderCheck(pattern, "exit 0"), OpenFolder("exit 0")});
+  std::string checks =
+      JoinStatements({TemporaryFolderCheck(pattern, "$pathGlobPattern", "exit 0"), OpenFolder("exit 0")});
   step.script = JoinStatements({
       PsAssign("pathGlobPattern", pattern),
       CatchUnexpected(JoinStatements({
@@ -251,7 +253,6 @@ constexpr std::string_view kUserShellFolderGuard = R"ps(
 // in it; every file and every link stays, and nothing is entered through a
 // link.
 constexpr std::string_view kDeleteEmptyFolders = R"ps(
-  $givenPath = $directoryPath
   $folderPath = [Environment]::ExpandEnvironmentVariables($directoryPath).TrimEnd('\')
   Write-Host "Deleting the empty folders of $folderPath, and the folder itself when it is left empty."
   @@GUARD@@
@@ -274,7 +275,8 @@ bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, s
   std::string template_text =
       Splice(JoinPowerShell(kDeleteEmptyFolders), "@@GUARD@@", JoinPowerShell(kUserShellFolderGuard));
   template_text =
-      Splice(template_text, "@@CHECKS@@", JoinStatements({TemporaryFolderCheck(path, "exit 0"), OpenFolder("exit 0")}));
+      Splice(template_text, "@@CHECKS@@",
+             JoinStatements({TemporaryFolderCheck(path, "$directoryPath", "exit 0"), OpenFolder("exit 0")}));
   step.script = JoinStatements({
       PsAssign("directoryPath", path),
       CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kPrune, false), template_text, DeleteSummary()})),
@@ -283,13 +285,23 @@ bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, s
   return true;
 }
 
+// Recursive: each folder below that is not a link, opened from the drive's
+// root again, none of its components a link.
+constexpr std::string_view kSoftDeleteDescend = R"ps(
+  if (($entry.Attributes -band 0x400) -eq 0) {
+    $child = [QfFileTree]::OpenFolder($path, [ref]$why)
+    if ($child -ne [IntPtr]::Zero) {
+      try { Rename-MatchingFiles $child $path } finally { [QfFileTree]::Close($child) }
+    }
+  }
+)ps";
+
 // Renames matching files to NAME.OLD in the pattern's folder (and, when
 // recursive, in every folder below it that is not a link), skipping earlier
 // .OLD files. With additional permissions the step enables the backup and
 // restore privileges and opens every file for backup, so that access rules
 // do not stop the rename and none is changed.
 constexpr std::string_view kSoftDelete = R"ps(
-  $givenPath = $pathGlobPattern
   $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
   Write-Host "Searching for items matching pattern: $expandedPath"
   $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
@@ -303,12 +315,7 @@ constexpr std::string_view kSoftDelete = R"ps(
           Write-Host "Skipping folder (not its contents): $path"
           $script:skippedCount++
         }
-        if (@@RECURSIVE@@ -and (($entry.Attributes -band 0x400) -eq 0)) {
-          $child = [QfFileTree]::OpenFolder($path, [ref]$why)
-          if ($child -ne [IntPtr]::Zero) {
-            try { Rename-MatchingFiles $child $path } finally { [QfFileTree]::Close($child) }
-          }
-        }
+        @@DESCEND@@
         continue
       }
       if (-not ($entry.Name -like $namePattern)) { continue }
@@ -352,9 +359,10 @@ bool ExpandSoftDelete(const SourceBlock& block, std::vector<Step>* steps, std::s
   Step step;
   step.header =
       "Soft delete files matching pattern: " + Quoted(pattern) + (permissions ? " with additional permissions" : "");
-  std::string text = Splice(std::string(kSoftDelete), "@@RECURSIVE@@", Flag(block, "recursive") ? "$true" : "$false");
+  std::string text =
+      Splice(std::string(kSoftDelete), "@@DESCEND@@", Flag(block, "recursive") ? kSoftDeleteDescend : "");
   text = Splice(JoinPowerShell(text), "@@CHECKS@@",
-                JoinStatements({TemporaryFolderCheck(pattern, "exit 0"), OpenFolder("exit 0")}));
+                JoinStatements({TemporaryFolderCheck(pattern, "$pathGlobPattern", "exit 0"), OpenFolder("exit 0")}));
   step.script = JoinStatements({
       PsAssign("pathGlobPattern", pattern),
       CatchUnexpected(JoinStatements({
