@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/category_keys.h"
+#include "catalogue/step_def.h"
 
 // One static row of the tweak table.
 struct TweakDef {
@@ -16,6 +17,13 @@ struct TweakDef {
   const char* script;  // may be null
   uint8_t recommended;
   uint8_t warn;
+  // The model over the row, from its script source; any may be null or empty.
+  const char* key = nullptr;  // the source's path under catalogue/scripts/ without ".txt"
+  const char* description = nullptr;
+  std::span<const char* const> docs = {};  // titles of the documentation pages it rests on
+  const char* cost = nullptr;              // none, data, feature, breaks or protection
+  const char* costText = nullptr;          // the loss in one Russian sentence
+  std::span<const StepDef> steps = {};
 };
 
 struct Tweak {
@@ -23,7 +31,17 @@ struct Tweak {
   std::string script;
   bool recommended = false;
   bool warn = false;
+  std::string key = {};
+  std::string description = {};
+  std::vector<std::string> docs = {};
+  std::string cost = {};
+  std::string costText = {};
+  std::span<const StepDef> steps = {};  // static data of the table
 };
+
+// "full" when every step that leaves a lasting change can be put back
+// exactly, "none" when no such step can, "partial" otherwise.
+const char* TweakReversibility(const Tweak& tweak);
 
 struct Category {
   std::string key;

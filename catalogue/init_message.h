@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/system_probe.h"
+#include "system/system_probe.h"
 
 // Probes the machine and elevation afresh, numbers g_catalogue into the tweak
 // index, and returns the message. UI thread only.

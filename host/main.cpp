@@ -11,13 +11,13 @@
 #include <utility>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/system_probe.h"
 #include "host/error_box.h"
 #include "host/main_window.h"
 #include "host/resource_ids.h"
 #include "host/webview_host.h"
 #include "platform/message_window.h"
 #include "protocol/outbox.h"
+#include "system/system_probe.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <variant>
 
+#include "app/dispatcher.h"
 #include "host/com_handler.h"
 #include "host/error_box.h"
 #include "page/page_document.h"
-#include "protocol/dispatcher.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
 

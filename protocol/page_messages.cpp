@@ -33,19 +33,6 @@ std::string_view FormatInto(char (&buffer)[kSize], const char* format, va_list a
   return {buffer, std::min(static_cast<size_t>(written), kSize - 1)};
 }
 
-[[gnu::format(printf, 2, 0)]] void PostLogV(LogLevel level, const char* format, va_list args) {
-  char buffer[1024];
-  const std::string_view text = FormatInto(buffer, format, args);
-  std::string json;
-  json.reserve(kLogPrefix.size() + kLogTextKey.size() + text.size() + 16);
-  json += kLogPrefix;
-  json += LevelWord(level);
-  json += kLogTextKey;
-  json += JsonQuote(text);
-  json += '}';
-  PostToPage(Utf8ToUtf16(json));
-}
-
 [[gnu::format(printf, 1, 2)]] void PostFormatted128(const char* format, ...) {
   char buffer[128];
   va_list args;
@@ -58,38 +45,19 @@ std::string_view FormatInto(char (&buffer)[kSize], const char* format, va_list a
 }  // namespace
 
 void PostLog(LogLevel level, const char* format, ...) {
+  char buffer[1024];
   va_list args;
   va_start(args, format);
-  PostLogV(level, format, args);
+  const std::string_view text = FormatInto(buffer, format, args);
   va_end(args);
-}
-
-void LogInfo(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  PostLogV(LogLevel::Info, format, args);
-  va_end(args);
-}
-
-void LogOk(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  PostLogV(LogLevel::Ok, format, args);
-  va_end(args);
-}
-
-void LogWarn(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  PostLogV(LogLevel::Warn, format, args);
-  va_end(args);
-}
-
-void LogErr(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  PostLogV(LogLevel::Err, format, args);
-  va_end(args);
+  std::string json;
+  json.reserve(kLogPrefix.size() + kLogTextKey.size() + text.size() + 16);
+  json += kLogPrefix;
+  json += LevelWord(level);
+  json += kLogTextKey;
+  json += JsonQuote(text);
+  json += '}';
+  PostToPage(Utf8ToUtf16(json));
 }
 
 void PostProgress(int32_t cur, int32_t max, int32_t ok, int32_t err) {

@@ -14,10 +14,6 @@ enum class LogLevel : int { Info = 0, Ok = 1, Warn = 2, Err = 3 };
 
 // {"type":"log","level":"<word>","text":<the formatted text through JsonQuote>}
 [[gnu::format(printf, 2, 3)]] void PostLog(LogLevel level, const char* format, ...);
-[[gnu::format(printf, 1, 2)]] void LogInfo(const char* format, ...);
-[[gnu::format(printf, 1, 2)]] void LogOk(const char* format, ...);
-[[gnu::format(printf, 1, 2)]] void LogWarn(const char* format, ...);
-[[gnu::format(printf, 1, 2)]] void LogErr(const char* format, ...);
 
 // {"type":"progress","cur":<cur>,"max":<max>,"ok":<ok>,"err":<err>}
 void PostProgress(int32_t cur, int32_t max, int32_t ok, int32_t err);

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/dispatcher.h"
+#include "app/dispatcher.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
-#include "protocol/run_state.h"
+#include "run/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (value.size() > size || ids.size() > size) __builtin_trap();
 
   static const PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                                          [](std::vector<int32_t> started) {
+                                          [](std::vector<int32_t> started, bool) {
                                             if (started.empty()) __builtin_trap();
                                             g_running = false;
-                                          }};
+                                          },
+                                          [](std::function<void()>) {}};
   g_running = (size % 3) == 0;  // sometimes a run is active
   HandlePageMessageWith(text, actions);
   DrainOutbox();  // no web view: the answers are dropped

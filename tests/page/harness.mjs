@@ -4,7 +4,7 @@
 // page sends and delivers what the host would post.
 import { chromium } from 'playwright-core';
 import { spawn } from 'node:child_process';
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { createInterface } from 'node:readline';
 import { fileURLToPath, pathToFileURL } from 'node:url';
@@ -17,24 +17,14 @@ export const artefactDir = path.join(repoRoot, 'tests/artefacts/page');
 // The only outside hosts the page may ask for: the web-font stylesheet and its fonts.
 export const FONT_HOSTS = ['fonts.googleapis.com', 'fonts.gstatic.com'];
 
-export const CATEGORY_LABELS = {
-  cleanup: 'Очистка и кэши',
-  telemetry: 'Телеметрия',
-  browsers: 'Браузеры и приложения',
-  security: 'Безопасность и протоколы',
-  network: 'Сеть',
-  explorer: 'Проводник и меню',
-  updates: 'Обновления и Store',
-  power: 'Питание',
-  defender: 'Windows Defender',
-  services: 'Службы и задачи',
-  input: 'Ввод и распознавание',
-  remote: 'Удалённый доступ',
-  accounts: 'Учётные записи',
-  notify: 'Уведомления и реклама',
-  hardware: 'Железо (только под твой чип!)',
-  misc: 'Разное',
-};
+// The page's own labels, read from its script, so that they are written once.
+function pageCategoryLabels() {
+  const source = readFileSync(path.join(repoRoot, 'page/index.html'), 'utf8');
+  const block = /const CATEGORY_LABELS = Object\.freeze\((\{[^}]*\})\);/.exec(source);
+  if (!block) throw new Error('page/index.html: CATEGORY_LABELS not found');
+  return Object.fromEntries([...block[1].matchAll(/^\s*(\w+): '([^']*)',?$/gm)].map((m) => [m[1], m[2]]));
+}
+export const CATEGORY_LABELS = pageCategoryLabels();
 
 export const WARNING_SENTENCE = ' В выборке есть опасные твики (CPU Mitigations и т.п.) — используй осторожно.';
 

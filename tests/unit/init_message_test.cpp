@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/details_message.h"
 #include "catalogue/init_message.h"
 #include "catalogue/tweak_index.h"
 
@@ -148,3 +149,40 @@ TEST(UpdateTweakIndex, AnotherCatalogueGetsItsOwnIndexAndTheFirstStaysIntact) {
 }
 
 }  // namespace
+
+// The row's model reaches "details" as written, quoted, with its
+// reversibility counted over the steps that leave a lasting change.
+TEST(WriteDetailsMessage, CarriesKeysDescriptionsStepsAndCost) {
+  static constexpr StepParam kKey[] = {{"key", "HKLM\\A"}};
+  static constexpr StepDef kPartial[] = {{"set-registry-value", "Set \"A\"", StepUndo::kExact, kKey},
+                                         {"restart-note", "Restart", StepUndo::kNoChange, {}},
+                                         {"delete-files", "Delete <b>", StepUndo::kNone, {}}};
+  static constexpr StepDef kNote[] = {{"restart-note", "Restart", StepUndo::kNoChange, {}}};
+  static constexpr const char* kDocs[] = {"Policy CSP - A", "B"};
+  const TweakDef rows[] = {
+      {"t0", 3, "", 1, 0, "security/t0", "Says \"what\".", kDocs, "protection", "\xD0\x97.", kPartial},
+      {"t1", 0, "", 0, 1, "cleanup/t1", "", {}, "none", "", kNote},
+  };
+  EXPECT_EQ(WriteDetailsMessage(BuildCatalogueFrom(rows)),
+            R"({"type":"details","tweaks":[)"
+            R"({"id":0,"key":"cleanup/t1","description":"","docs":[],"steps":[{"family":"restart-note",)"
+            R"("summary":"Restart"}],"reversible":"full","cost":"none","costText":""},)"
+            R"({"id":1,"key":"security/t0","description":"Says \"what\".","docs":["Policy CSP - A","B"],)"
+            R"("steps":[{"family":"set-registry-value","summary":"Set \"A\""},{"family":"restart-note",)"
+            R"("summary":"Restart"},{"family":"delete-files","summary":"Delete <b>"}],"reversible":"partial",)"
+            R"("cost":"protection","costText":")"
+            "\xD0\x97"
+            R"(."}]})");
+}
+
+// Every row of the real table has a key, a known cost class and a reason.
+TEST(WriteDetailsMessage, EveryCatalogueRowHasAKeyAndACost) {
+  for (const TweakDef& row : kTweakDefs) {
+    const std::string cost = row.cost;
+    EXPECT_TRUE(cost == "none" || cost == "data" || cost == "feature" || cost == "breaks" || cost == "protection")
+        << row.key;
+    EXPECT_GT(std::string_view(row.costText).size(), 0u) << row.key;
+    EXPECT_TRUE(std::string_view(row.key).starts_with(kCategoryKeys[row.category])) << row.key;
+    EXPECT_FALSE(row.steps.empty()) << row.key;
+  }
+}

@@ -50,7 +50,7 @@ int main() {
 
   std::thread([] {
     for (int i = 0;; ++i) {
-      LogInfo("[%d/%d] %s", i + 1, 421, "Disable telemetry");
+      PostLog(LogLevel::Info, "[%d/%d] %s", i + 1, 421, "Disable telemetry");
       PostProgress(i, 421, i, 0);
       PostToPageUtf8("{\"type\":\"done\",\"ok\":" + std::to_string(i) + ",\"err\":0}");
       g_pushes += 3;

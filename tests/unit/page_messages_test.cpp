@@ -34,10 +34,10 @@ class PageMessages : public testing::Test {
 };
 
 TEST_F(PageMessages, LogCarriesTheLevelWordAndTheFormattedText) {
-  LogInfo("Running %d tweaks...", 3);
-  LogOk("[OK] %s", "Disable telemetry");
-  LogWarn("Unknown command: %s", "Ready");
-  LogErr("[FAIL] %s", "Clear caches");
+  PostLog(LogLevel::Info, "Running %d tweaks...", 3);
+  PostLog(LogLevel::Ok, "[OK] %s", "Disable telemetry");
+  PostLog(LogLevel::Warn, "Unknown command: %s", "Ready");
+  PostLog(LogLevel::Err, "[FAIL] %s", "Clear caches");
   PostLog(LogLevel::Warn, "[%d/%d] %s", 1, 3, "x");
   EXPECT_EQ(Delivered(), (std::vector<std::u16string>{
                              uR"({"type":"log","level":"info","text":"Running 3 tweaks..."})",
@@ -58,7 +58,7 @@ TEST_F(PageMessages, LevelOutsideTheTableIsWrittenAsInfo) {
 }
 
 TEST_F(PageMessages, QuotesAndLineBreaksAreEscapedSoTheMessageStaysJson) {
-  LogWarn("Unknown command: %s", "say \"hi\"\r\n\tback\\slash");
+  PostLog(LogLevel::Warn, "Unknown command: %s", "say \"hi\"\r\n\tback\\slash");
   EXPECT_EQ(Delivered(),
             std::vector<std::u16string>{
                 uR"({"type":"log","level":"warn","text":"Unknown command: say \"hi\"\r\n\tback\\slash"})"});
@@ -66,7 +66,7 @@ TEST_F(PageMessages, QuotesAndLineBreaksAreEscapedSoTheMessageStaysJson) {
 
 TEST_F(PageMessages, LongLogTextIsCutTo1023Bytes) {
   const std::string text(2000, 'a');
-  LogInfo("%s", text.c_str());
+  PostLog(LogLevel::Info, "%s", text.c_str());
   const std::u16string expected =
       u"{\"type\":\"log\",\"level\":\"info\",\"text\":\"" + std::u16string(1023, u'a') + u"\"}";
   EXPECT_EQ(Delivered(), std::vector<std::u16string>{expected});
@@ -75,14 +75,14 @@ TEST_F(PageMessages, LongLogTextIsCutTo1023Bytes) {
 TEST_F(PageMessages, CutInsideAMultiByteCharacterArrivesAsReplacementCharacter) {
   // 1022 bytes, then a two-byte Cyrillic letter whose second byte falls past the cut.
   const std::string text = std::string(1022, 'a') + "\xD0\x96" + "tail";
-  LogErr("%s", text.c_str());
+  PostLog(LogLevel::Err, "%s", text.c_str());
   const std::u16string expected =
       u"{\"type\":\"log\",\"level\":\"err\",\"text\":\"" + std::u16string(1022, u'a') + u"\uFFFD\"}";
   EXPECT_EQ(Delivered(), std::vector<std::u16string>{expected});
 }
 
 TEST_F(PageMessages, NonAsciiTextArrivesUnchanged) {
-  LogOk("[OK] %s", "Отключить телеметрию \xF0\x9F\x98\x80");
+  PostLog(LogLevel::Ok, "[OK] %s", "Отключить телеметрию \xF0\x9F\x98\x80");
   EXPECT_EQ(Delivered(),
             std::vector<std::u16string>{uR"({"type":"log","level":"ok","text":"[OK] Отключить телеметрию 😀"})"});
 }

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/system_probe.h"
+#include "system/system_probe.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/system_probe.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
+#include "system/system_probe.h"
 
 namespace {
 

@@ -11,14 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "app/dispatcher.h"
 #include "catalogue/catalogue.h"
 #include "platform/message_window.h"
 #include "platform/standard_output.h"
 #include "platform/thread.h"
-#include "protocol/dispatcher.h"
 #include "protocol/json_text.h"
 #include "protocol/outbox.h"
-#include "protocol/run_state.h"
+#include "run/run_state.h"
 
 namespace {
 

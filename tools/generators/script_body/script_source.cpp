@@ -74,9 +74,11 @@ std::vector<SourceBlock> ParseScriptSource(std::string_view source, std::string*
       blocks.push_back({std::string(name), number, std::string(value), {}, {}});
       continue;
     }
-    if (!value.empty())
+    // "plain: text" names what the block's commands do; a family block takes
+    // nothing after its colon.
+    if (!value.empty() && name != "plain")
       return fail(number, "a block line \"" + std::string(name) + ":\" takes nothing after the colon");
-    SourceBlock block{std::string(name), number, {}, {}, {}};
+    SourceBlock block{std::string(name), number, std::string(value), {}, {}};
     // The block's lines: every following line indented by two spaces. In a
     // plain block, empty lines between indented lines belong to the block.
     size_t j = i + 1;

@@ -20,7 +20,7 @@ struct SourceBlock {
   // reaches the body.
   std::string kind;
   int line = 0;                     // 1-based line where the block starts
-  std::string text;                 // the directive's text (title, comment)
+  std::string text;                 // the directive's text (title, comment), a plain block's summary
   std::vector<SourceParam> params;  // a family's parameters, in source order
   std::vector<std::string> lines;   // a plain block's batch lines
 };

@@ -1,4 +1,4 @@
-#include "catalogue/system_probe.h"
+#include "system/system_probe.h"
 
 #include <array>
 #include <cstdint>
