@@ -314,9 +314,13 @@ void CheckBatchTreeDeletion(std::string_view line, int number, std::vector<LintP
         if (!quoted && (c == '&' || c == '|' || c == ')')) break;
         if (!quoted && c == '/' && i + 1 < line.size() && Lower(line[i + 1]) == 's' &&
             (i + 2 == line.size() || !IsWordChar(line[i + 2]))) {
-          problems->push_back({number, "\"" + std::string(command) +
-                                           " /s\" deletes a tree by path and can be led through a junction: use "
-                                           "Clear directory contents or Delete directory"});
+          // Built by appending: see PsAssign.
+          std::string message = "\"";
+          message += command;
+          message +=
+              " /s\" deletes a tree by path and can be led through a junction: use Clear directory contents "
+              "or Delete directory";
+          problems->push_back({number, message});
           break;
         }
       }

@@ -69,7 +69,10 @@ std::vector<std::string> DirectoryList(std::string_view value) {
 
 std::string PsArray(const std::vector<std::string>& values) {
   std::string array = "@(";
-  for (size_t i = 0; i < values.size(); ++i) array += (i == 0 ? "" : ", ") + PsQuote(values[i]);
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) array += ", ";
+    array += PsQuote(values[i]);
+  }
   return array + ")";
 }
 
@@ -168,7 +171,8 @@ bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* s
   for (const std::string& path : paths) {
     if (!CheckPath(block, "directory", path, error)) return false;
     if (checks.empty()) checks = TemporaryFolderCheck(path, "$givenPath", "continue");
-    shown += (shown.empty() ? "" : " ") + Quoted(path);
+    if (!shown.empty()) shown += ' ';
+    shown += Quoted(path);
   }
   bool permissions = Flag(block, "with-additional-permissions");
   Step step;
