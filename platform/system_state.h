@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,13 +43,19 @@ struct ScheduledTask {
   bool enabled = false;
 };
 
+// One connection to the Task Scheduler for a number of lookups: connecting
+// costs far more than a lookup. Opened, used and released on one thread; null
+// when the Task Scheduler cannot be reached.
+struct TaskScheduler;
+std::shared_ptr<TaskScheduler> ConnectTaskScheduler();
+
 // The tasks directly in a Task Scheduler folder ("\Microsoft\Windows\Maps\"),
 // hidden ones included.
 struct TaskFolder {
   enum class Status { kFound, kMissing, kUnreadable } status = Status::kUnreadable;
   std::vector<ScheduledTask> tasks;
 };
-TaskFolder ScheduledTasksIn(std::u16string_view folder);
+TaskFolder ScheduledTasksIn(TaskScheduler* scheduler, std::u16string_view folder);
 
 // Whether a package of the family (NAME_PUBLISHERID) is installed for the
 // current user; nothing when the system cannot tell.

@@ -527,9 +527,12 @@ const char* StepStateWord(StepState state) {
 bool SkipsAsApplied(const TweakCheck& check) { return check.state == TweakState::kApplied && !check.alwaysRuns; }
 
 Machine SystemMachine() {
-  // What one check of the catalogue reads more than once is read once.
+  // What one check of the catalogue reads more than once is read once; the
+  // Task Scheduler is connected at the first task looked up and released with
+  // the last copy of this machine, on the thread that checks.
   struct Cache {
     std::optional<std::optional<std::vector<std::u16string>>> serviceNames;
+    std::optional<std::shared_ptr<platform::TaskScheduler>> scheduler;
     std::map<std::u16string, platform::TaskFolder> taskFolders;
     std::map<std::u16string, std::optional<std::string>> files;
   };
@@ -547,8 +550,10 @@ Machine SystemMachine() {
   machine.tasksIn = [cache](std::u16string_view folder) {
     const std::u16string key(folder);
     auto found = cache->taskFolders.find(key);
-    if (found == cache->taskFolders.end())
-      found = cache->taskFolders.emplace(key, platform::ScheduledTasksIn(folder)).first;
+    if (found == cache->taskFolders.end()) {
+      if (!cache->scheduler) cache->scheduler = platform::ConnectTaskScheduler();
+      found = cache->taskFolders.emplace(key, platform::ScheduledTasksIn(cache->scheduler->get(), folder)).first;
+    }
     return found->second;
   };
   machine.packageInstalled = platform::PackageFamilyInstalled;

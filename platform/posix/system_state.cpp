@@ -15,7 +15,11 @@ ServiceStart ServiceStartType(std::u16string_view) { return {ServiceStart::Statu
 
 std::optional<std::vector<std::u16string>> ServiceNames() { return std::vector<std::u16string>{}; }
 
-TaskFolder ScheduledTasksIn(std::u16string_view) { return {TaskFolder::Status::kMissing, {}}; }
+struct TaskScheduler {};
+
+std::shared_ptr<TaskScheduler> ConnectTaskScheduler() { return std::make_shared<TaskScheduler>(); }
+
+TaskFolder ScheduledTasksIn(TaskScheduler*, std::u16string_view) { return {TaskFolder::Status::kMissing, {}}; }
 
 std::optional<bool> PackageFamilyInstalled(std::u16string_view) { return false; }
 

@@ -59,12 +59,12 @@ ServiceStart ServiceStartType(std::u16string_view name) {
     if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) result.status = ServiceStart::Status::kNotInstalled;
     return result;
   }
-  DWORD needed = 0;
-  QueryServiceConfigW(service.get(), nullptr, 0, &needed);
-  if (needed == 0) return result;
-  std::unique_ptr<BYTE[]> buffer(new BYTE[needed]);
+  // The largest configuration is 8 KB; one call reads it.
+  constexpr DWORD kConfigBytes = 8 * 1024;
+  std::unique_ptr<BYTE[]> buffer(new BYTE[kConfigBytes]);
   auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.get());
-  if (!QueryServiceConfigW(service.get(), config, needed, &needed)) return result;
+  DWORD needed = 0;
+  if (!QueryServiceConfigW(service.get(), config, kConfigBytes, &needed)) return result;
   result.status = ServiceStart::Status::kFound;
   result.startType = config->dwStartType;
   return result;
@@ -88,48 +88,60 @@ std::optional<std::vector<std::u16string>> ServiceNames() {
   }
 }
 
-TaskFolder ScheduledTasksIn(std::u16string_view folder) {
-  TaskFolder result;
-  // The caller's thread may already be in an apartment; either kind serves.
-  const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  const bool uninitialize = SUCCEEDED(init);
+struct TaskScheduler {
   ITaskService* service = nullptr;
-  ITaskFolder* taskFolder = nullptr;
-  IRegisteredTaskCollection* tasks = nullptr;
+  bool uninitialize = false;  // this connection initialised COM on its thread
+};
+
+std::shared_ptr<TaskScheduler> ConnectTaskScheduler() {
+  auto scheduler = std::shared_ptr<TaskScheduler>(new TaskScheduler, [](TaskScheduler* done) {
+    Release(done->service);
+    if (done->uninitialize) CoUninitialize();
+    delete done;
+  });
+  // A thread already in an apartment of either kind serves as it is.
+  scheduler->uninitialize = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
   VARIANT none{};
   none.vt = VT_EMPTY;
-  BSTR path = SysAllocString(
-      Wide(folder.size() > 1 && folder.back() == u'\\' ? folder.substr(0, folder.size() - 1) : folder).c_str());
-  if (SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                 reinterpret_cast<void**>(&service))) &&
-      SUCCEEDED(service->Connect(none, none, none, none))) {
-    const HRESULT opened = service->GetFolder(path, &taskFolder);
-    if (opened == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || opened == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
-      result.status = TaskFolder::Status::kMissing;
-    } else if (SUCCEEDED(opened) && SUCCEEDED(taskFolder->GetTasks(TASK_ENUM_HIDDEN, &tasks))) {
-      LONG count = 0;
-      bool complete = SUCCEEDED(tasks->get_Count(&count));
-      for (LONG i = 1; complete && i <= count; ++i) {
-        VARIANT index{};
-        index.vt = VT_I4;
-        index.lVal = i;
-        IRegisteredTask* task = nullptr;
-        BSTR name = nullptr;
-        VARIANT_BOOL enabled = VARIANT_FALSE;
-        complete = SUCCEEDED(tasks->get_Item(index, &task)) && SUCCEEDED(task->get_Name(&name)) &&
-                   SUCCEEDED(task->get_Enabled(&enabled));
-        if (complete) result.tasks.push_back({Narrow16(name, SysStringLen(name)), enabled != VARIANT_FALSE});
-        SysFreeString(name);
-        Release(task);
-      }
-      if (complete) result.status = TaskFolder::Status::kFound;
+  if (FAILED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                              reinterpret_cast<void**>(&scheduler->service))) ||
+      FAILED(scheduler->service->Connect(none, none, none, none))) {
+    return nullptr;
+  }
+  return scheduler;
+}
+
+TaskFolder ScheduledTasksIn(TaskScheduler* scheduler, std::u16string_view folder) {
+  TaskFolder result;
+  if (scheduler == nullptr) return result;
+  ITaskFolder* taskFolder = nullptr;
+  IRegisteredTaskCollection* tasks = nullptr;
+  if (folder.size() > 1 && folder.back() == u'\\') folder.remove_suffix(1);
+  BSTR path = SysAllocString(Wide(folder).c_str());
+  const HRESULT opened = scheduler->service->GetFolder(path, &taskFolder);
+  if (opened == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || opened == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    result.status = TaskFolder::Status::kMissing;
+  } else if (SUCCEEDED(opened) && SUCCEEDED(taskFolder->GetTasks(TASK_ENUM_HIDDEN, &tasks))) {
+    LONG count = 0;
+    bool complete = SUCCEEDED(tasks->get_Count(&count));
+    for (LONG i = 1; complete && i <= count; ++i) {
+      VARIANT index{};
+      index.vt = VT_I4;
+      index.lVal = i;
+      IRegisteredTask* task = nullptr;
+      BSTR name = nullptr;
+      VARIANT_BOOL enabled = VARIANT_FALSE;
+      complete = SUCCEEDED(tasks->get_Item(index, &task)) && SUCCEEDED(task->get_Name(&name)) &&
+                 SUCCEEDED(task->get_Enabled(&enabled));
+      if (complete) result.tasks.push_back({Narrow16(name, SysStringLen(name)), enabled != VARIANT_FALSE});
+      SysFreeString(name);
+      Release(task);
     }
+    if (complete) result.status = TaskFolder::Status::kFound;
   }
   Release(tasks);
   Release(taskFolder);
-  Release(service);
   SysFreeString(path);
-  if (uninitialize) CoUninitialize();
   return result;
 }
 
