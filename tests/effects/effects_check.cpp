@@ -63,12 +63,25 @@ std::string ParamOf(const SourceBlock& block, const std::string& name) {
   return "";
 }
 
-// A folder parameter as a path: without the "\*" or "\" it may end with.
-std::wstring Folder(const SourceBlock& block) {
-  std::wstring folder = Expand(ParamOf(block, "directory"));
-  if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, L"\\*") == 0) folder.resize(folder.size() - 2);
-  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-  return folder;
+// The folders of a folder parameter, one or several separated by ";", as
+// the source gives them: without the blanks around them and the "\*" or
+// "\" they may end with.
+std::vector<std::string> Folders(const SourceBlock& block) {
+  std::vector<std::string> folders;
+  std::string value = ParamOf(block, "directory");
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t end = value.find(';', start);
+    if (end == std::string::npos) end = value.size();
+    std::string folder = value.substr(start, end - start);
+    start = end + 1;
+    folder.erase(0, folder.find_first_not_of(' '));
+    folder.erase(folder.find_last_not_of(' ') + 1);
+    if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, "\\*") == 0) folder.resize(folder.size() - 2);
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    folders.push_back(folder);
+  }
+  return folders;
 }
 
 // ---- registry ----
@@ -377,6 +390,7 @@ const std::map<std::string, std::string>& ExitCodeUnchecked() {
 struct Target {
   std::string family;
   const SourceBlock* block = nullptr;
+  std::wstring folder;           // a folder family's folder, expanded
   bool active = true;            // inside its version guard
   bool createsByDesign = false;  // the skip path may create it
   bool lockable = false;         // a held-open file makes the step fail
@@ -516,8 +530,7 @@ std::string Dump(const Target& t) {
     return DumpKey(ValueKey(t)) + sibling;
   }
   if (f == "clear-directory-contents" || f == "delete-directory") {
-    std::wstring folder = Folder(b);
-    return DumpPath(folder) + " " + DumpPath(folder.substr(0, folder.rfind(L'\\')) + L"\\" + Wide(kNeighbour));
+    return DumpPath(t.folder) + " " + DumpPath(t.folder.substr(0, t.folder.rfind(L'\\')) + L"\\" + Wide(kNeighbour));
   }
   if (f == "delete-files" || f == "soft-delete") return DumpPath(PatternFolder(t));
   if (f == "add-hosts-entries") return ReadText(HostsPath()).value_or("absent");
@@ -555,11 +568,16 @@ void Seed(const Target& t) {
     SetValue(key, "Second", REG_DWORD, {1, 0, 0, 0});
     SetString(key + "\\Below", "Third", "depends");
   } else if (f == "clear-directory-contents" || f == "delete-directory") {
-    std::wstring folder = Folder(b);
+    const std::wstring& folder = t.folder;
     DeleteTree(folder);
     if (f == "clear-directory-contents") {
       WriteText(folder + L"\\seeded.tmp", "gone");
       WriteText(folder + L"\\Below\\seeded.log", "gone");
+      // Attributes that a plain delete refuses or a listing may hide.
+      WriteText(folder + L"\\Below\\read-only.log", "gone");
+      SetFileAttributesW((folder + L"\\Below\\read-only.log").c_str(), FILE_ATTRIBUTE_READONLY);
+      WriteText(folder + L"\\hidden.dat", "gone");
+      SetFileAttributesW((folder + L"\\hidden.dat").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     } else {
       MakeFolders(folder + L"\\Empty\\Below");
     }
@@ -588,7 +606,7 @@ void Remove(const Target& t) {
   if (f == "delete-registry-value" || f == "remove-registry-key" || f == "clear-registry-values") {
     DeleteKey(ParamOf(b, "key"));
   } else if (f == "clear-directory-contents" || f == "delete-directory") {
-    DeleteTree(Folder(b));
+    DeleteTree(t.folder);
   } else if (f == "delete-files" || f == "soft-delete") {
     DeleteFileW(PatternFile(t).c_str());
   } else if (f == "editor-setting") {
@@ -605,7 +623,7 @@ HANDLE Lock(const Target& t) {
   std::wstring path;
   const std::string& f = t.family;
   if (f == "clear-directory-contents") {
-    std::wstring folder = Folder(*t.block);
+    const std::wstring& folder = t.folder;
     DeleteTree(folder);
     WriteText(folder + L"\\locked.tmp", "in use");
     path = folder + L"\\locked.tmp";
@@ -678,9 +696,9 @@ void CheckApplied(const Target& t, RowCheck* check) {
     check->Expect(below == (recursive ? "{}" : "{Third:1=" + Hex(StringData(L"depends")) + ";}"), &t,
                   "the subkey's values: " + below);
   } else if (f == "clear-directory-contents") {
-    check->Expect(DumpPath(Folder(b)) == "[]", &t, "the folder is there and empty: " + DumpPath(Folder(b)));
+    check->Expect(DumpPath(t.folder) == "[]", &t, "the folder is there and empty: " + DumpPath(t.folder));
   } else if (f == "delete-directory") {
-    check->Expect(DumpPath(Folder(b)) == "absent", &t, "the empty folders are gone");
+    check->Expect(DumpPath(t.folder) == "absent", &t, "the empty folders are gone");
   } else if (f == "delete-files" || f == "soft-delete") {
     check->Expect(!Exists(PatternFile(t)), &t, "the matching file is gone");
     check->Expect(Exists(NeighbourFile(t)), &t, "the file that does not match is kept");
@@ -729,13 +747,6 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
       *executable = false;
       *reason = notExecutable->second;
     }
-    // These take ownership with takeown.exe and grant access with icacls.exe.
-    if (ParamOf(block, "with-additional-permissions") == "yes" &&
-        (block.kind == "clear-directory-contents" || block.kind == "delete-files" ||
-         block.kind == "delete-directory")) {
-      *executable = false;
-      *reason = "Wine has no takeown.exe and icacls.exe (the additional-permissions variant of file deletions)";
-    }
     Target t;
     t.family = block.kind;
     t.block = &block;
@@ -750,6 +761,15 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
                  t.family == "add-hosts-entries" || t.family == "editor-setting";
     for (const char* name : {"key", "directory", "pattern", "service", "domain", "path", "package-family"}) {
       if (!ParamOf(block, name).empty()) t.what = ParamOf(block, name);
+    }
+    if (t.family == "clear-directory-contents" || t.family == "delete-directory") {
+      // One target for each folder of the step.
+      for (const std::string& folder : Folders(block)) {
+        t.folder = Expand(folder);
+        t.what = folder;
+        targets.push_back(t);
+      }
+      continue;
     }
     targets.push_back(t);
   }

@@ -399,17 +399,25 @@ bool ExpandRestartNote(const SourceBlock& block, std::vector<Step>* steps, std::
   return Fail(block, "restart", "restart is explorer, edge, computer or chrome", error);
 }
 
+// Each item of the user's Recycle Bin is deleted through [QfFileTree]: a
+// junction or a link that was put in the Recycle Bin goes as itself, and
+// what it points to keeps its contents.
 constexpr std::string_view kEmptyRecycleBin = R"ps(
   $deleteFailed = $false
+  $why = $null
   $recycleBin = (New-Object -ComObject Shell.Application).Namespace(0xA)
   foreach ($item in @($recycleBin.Items())) {
     Write-Host "Deleting $($item.Name) from Recycle Bin"
-    try {
-      Remove-Item -LiteralPath $item.Path -Recurse -Force -ErrorAction Stop
-    } catch {
-      Write-Error "Failed to delete $($item.Name) from Recycle Bin: $($_.Exception.Message)"
+    $itemPath = "$($item.Path)"
+    $folder = [QfFileTree]::OpenFolder([System.IO.Path]::GetDirectoryName($itemPath), [ref]$why)
+    if ($folder -eq [IntPtr]::Zero) {
+      Write-Error "Failed to delete $($item.Name) from Recycle Bin: $why"
       $deleteFailed = $true
+      continue
     }
+    $failedBefore = [QfFileTree]::Failed
+    try { [QfFileTree]::Remove($folder, [System.IO.Path]::GetFileName($itemPath), $itemPath, $true) } finally { [QfFileTree]::Close($folder) }
+    $deleteFailed = $deleteFailed -or ([QfFileTree]::Failed -gt $failedBefore)
   }
   if ($deleteFailed) { exit 1 }
 )ps";
@@ -417,7 +425,8 @@ constexpr std::string_view kEmptyRecycleBin = R"ps(
 bool ExpandEmptyRecycleBin(const SourceBlock&, std::vector<Step>* steps, std::string*) {
   Step step;
   step.header = "Empty the Recycle Bin";
-  step.script = CatchUnexpected(JoinPowerShell(kEmptyRecycleBin));
+  step.script =
+      CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kRemove, false), JoinPowerShell(kEmptyRecycleBin)}));
   steps->push_back(std::move(step));
   return true;
 }
@@ -467,16 +476,37 @@ bool ExpandCreatePlaceholderFile(const SourceBlock& block, std::vector<Step>* st
   return true;
 }
 
-// Both program-files folders are searched through a wildcard after the first.
+// The installer is looked for in the two program-files folders by their
+// names (a wildcard after the drive would also match a "C:\Program Files..."
+// folder that any user can create) and in each version folder of Edge. It
+// runs only when Windows finds its Authenticode signature valid (signed,
+// unaltered, chained to a trusted root, not revoked) and the signer
+// certificate's subject has the common name and the organisation "Microsoft
+// Corporation".
 constexpr std::string_view kRunEdgeUninstaller = R"ps(
-  $installerPaths = @(Get-ChildItem -Path "$env:ProgramFiles*\Microsoft\Edge\Application\*\Installer\setup.exe" -ErrorAction SilentlyContinue | Select-Object -ExpandProperty FullName)
+  $installerPaths = @()
+  foreach ($programFiles in @([System.Environment]::GetFolderPath('ProgramFiles'), [System.Environment]::GetFolderPath('ProgramFilesX86')) | Select-Object -Unique) {
+    if (-not $programFiles) { continue }
+    $applicationFolder = Join-Path $programFiles 'Microsoft\Edge\Application'
+    foreach ($versionFolder in @(Get-ChildItem -LiteralPath $applicationFolder -Directory -Force -ErrorAction SilentlyContinue)) {
+      $installerPath = Join-Path $versionFolder.FullName 'Installer\setup.exe'
+      if (Test-Path -LiteralPath $installerPath -PathType Leaf) { $installerPaths += $installerPath }
+    }
+  }
   if ($installerPaths.Count -eq 0) {
     Write-Host 'Installer not found. Microsoft Edge may already be uninstalled.'
     exit 0
   }
   $uninstallFailed = $false
   foreach ($installerPath in $installerPaths) {
-    Write-Host "Running the uninstaller `"$installerPath`"."
+    $signature = Get-AuthenticodeSignature -LiteralPath $installerPath
+    $signer = "$($signature.SignerCertificate.Subject)"
+    if (("$($signature.Status)" -ne 'Valid') -or ($signer -notmatch '(^|, )CN=Microsoft Corporation(,|$)') -or ($signer -notmatch '(^|, )O=Microsoft Corporation(,|$)')) {
+      Write-Error "Not running `"$installerPath`": its signature is not a valid one by Microsoft Corporation (status: $($signature.Status), signer: `"$signer`")."
+      $uninstallFailed = $true
+      continue
+    }
+    Write-Host "Running the uninstaller `"$installerPath`", signed by `"$signer`"."
     $process = Start-Process -FilePath $installerPath -ArgumentList '--uninstall', '--system-level', '--verbose-logging', '--force-uninstall' -Wait -PassThru -ErrorAction Stop
     if (($process.ExitCode -eq 0) -or ($process.ExitCode -eq 19)) {
       Write-Host 'Successfully uninstalled Edge.'
