@@ -22,7 +22,7 @@ SelectionRead ReadSelection(std::string_view text, const TweakIndex& index) {
     read.error = "the file is not a JSON object";
     return read;
   }
-  for (const auto& [name, value] : file->members) {
+  for (const std::string& name : file->keys) {
     if (name != "format" && name != "version" && name != "tweaks") {
       read.error = "unexpected member \"" + name + "\"";
       return read;

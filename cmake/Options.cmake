@@ -16,3 +16,11 @@ if(WIN32)
   # Unicode Win32 entry points everywhere; no min/max macros.
   target_compile_definitions(qf_options INTERFACE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
 endif()
+
+if(WIN32)
+  # Reproducible binaries: no link time stamp in the PE header, no build
+  # folder in any string, and (in Release) no symbols or debugging sections.
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>
+                      $<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>)
+  add_link_options(-Wl,--no-insert-timestamp $<$<CONFIG:Release>:-s>)
+endif()

@@ -1,23 +1,24 @@
-// Process entry and UI thread: elevation, COM, the catalogue, the main window,
-// the web view and the message loop.
+// Process entry and UI thread: the DLL search path, COM, the catalogue, the
+// main window, the web view and the message loop.
+//
+// The manifest requires administrator rights: Windows starts the program
+// elevated, or not at all when the prompt is declined. Only where User Account
+// Control is switched off does a standard user's start run unelevated; the
+// page then says that it has no administrator rights.
 
 #include <windows.h>
 
-#include <dwmapi.h>
-#include <shellapi.h>
 #include <wrl/client.h>
 
-#include <string>
 #include <utility>
 
 #include "catalogue/catalogue.h"
-#include "host/error_box.h"
 #include "host/main_window.h"
 #include "host/resource_ids.h"
 #include "host/webview_host.h"
 #include "platform/message_window.h"
+#include "platform/win32/system_library.h"
 #include "protocol/outbox.h"
-#include "system/system_probe.h"
 
 namespace {
 
@@ -31,29 +32,15 @@ constexpr DWORD kBorderColorAttribute = 34;             // DWMWA_BORDER_COLOR
 constexpr DWORD kRoundCorners = 2;                      // DWMWCP_ROUND
 constexpr DWORD kAccentBorder = RGB(0x7C, 0x5C, 0xFC);  // #7C5CFC, the page's accent
 
-// Starts this program again through the elevation prompt. True when the
-// elevated copy was started (it is neither waited for nor watched).
-bool RelaunchElevated() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
-  info.lpVerb = L"runas";
-  info.lpFile = path;
-  info.nShow = SW_SHOWNORMAL;
-  return ShellExecuteExW(&info) != FALSE;
-}
-
-void SetFrameAttribute(HWND window, DWORD attribute, DWORD value) {
-  DwmSetWindowAttribute(window, attribute, &value, sizeof value);
-}
+using SetWindowAttribute = HRESULT(WINAPI*)(HWND window, DWORD attribute, LPCVOID value, DWORD size);
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  // When the prompt is declined the program carries on unelevated, and the
-  // page says so.
-  if (!IsElevated() && RelaunchElevated()) return 0;
+  // Before anything else loads: a DLL named without a path (by this program,
+  // COM, the WebView2 loader, which asks for version.dll) comes from System32
+  // only, never from the program's folder, which is often Downloads.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   g_catalogue = BuildCatalogue();
@@ -86,19 +73,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
-  SetFrameAttribute(window, kDarkModeAttribute, TRUE);
-  SetFrameAttribute(window, kDarkModeAttributeBefore20H1, TRUE);
-  SetFrameAttribute(window, kCornerPreferenceAttribute, kRoundCorners);
-  SetFrameAttribute(window, kBorderColorAttribute, kAccentBorder);
+  if (const auto setAttribute = platform::SystemFunction<SetWindowAttribute>(L"dwmapi.dll", "DwmSetWindowAttribute")) {
+    for (const auto& [attribute, value] : {std::pair{kDarkModeAttribute, DWORD{TRUE}},
+                                           {kDarkModeAttributeBefore20H1, DWORD{TRUE}},
+                                           {kCornerPreferenceAttribute, kRoundCorners},
+                                           {kBorderColorAttribute, kAccentBorder}}) {
+      setAttribute(window, attribute, &value, sizeof value);
+    }
+  }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
 
-  if (FAILED(CreateWebView(window))) {
-    ShowErrorBox(window, std::wstring(L"CreateCoreWebView2EnvironmentWithOptions failed.\nInstall the Microsoft Edge "
-                                      L"WebView2 Runtime:\n") +
-                             kRuntimeDownloadAddress);
-    return 1;
-  }
+  if (!CreateWebView(window)) return 1;
 
   // Ends with the code of WM_QUIT: 0 when the window was closed, 1 when the
   // web view could not be created; -1 if the message queue cannot be read.

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include "quarnfeld_version.h"
+
 inline constexpr wchar_t kMainWindowClass[] = L"QuarnfeldOptimizerWnd";
-inline constexpr wchar_t kMainWindowTitle[] = L"Quarnfeld Optimizer V3";
+inline constexpr wchar_t kMainWindowTitle[] = L"" QF_PRODUCT_TITLE;
 // Outer size, frame included.
 inline constexpr int kMainWindowWidth = 1280;
 inline constexpr int kMainWindowHeight = 860;

@@ -30,6 +30,10 @@ struct ICoreWebView2WebMessageReceivedEventArgs;
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
 struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
+struct ICoreWebView2NavigationStartingEventArgs;
+struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2NewWindowRequestedEventArgs;
+struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2EnvironmentOptions;
 
 // A slot the program never calls: it only holds its place in the table.
@@ -144,7 +148,8 @@ struct ICoreWebView2Vtbl {
   UnusedSlot Unused_get_Source;
   UnusedSlot Unused_Navigate;
   HRESULT(STDMETHODCALLTYPE* NavigateToString)(ICoreWebView2* self, LPCWSTR htmlContent);
-  UnusedSlot Unused_add_NavigationStarting;
+  HRESULT(STDMETHODCALLTYPE* add_NavigationStarting)
+  (ICoreWebView2* self, ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token);
   UnusedSlot Unused_remove_NavigationStarting;
   UnusedSlot Unused_add_ContentLoading;
   UnusedSlot Unused_remove_ContentLoading;
@@ -154,7 +159,8 @@ struct ICoreWebView2Vtbl {
   UnusedSlot Unused_remove_HistoryChanged;
   UnusedSlot Unused_add_NavigationCompleted;
   UnusedSlot Unused_remove_NavigationCompleted;
-  UnusedSlot Unused_add_FrameNavigationStarting;
+  HRESULT(STDMETHODCALLTYPE* add_FrameNavigationStarting)
+  (ICoreWebView2* self, ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token);
   UnusedSlot Unused_remove_FrameNavigationStarting;
   UnusedSlot Unused_add_FrameNavigationCompleted;
   UnusedSlot Unused_remove_FrameNavigationCompleted;
@@ -173,6 +179,17 @@ struct ICoreWebView2Vtbl {
   UnusedSlot Unused_PostWebMessageAsString;
   HRESULT(STDMETHODCALLTYPE* add_WebMessageReceived)
   (ICoreWebView2* self, ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token);
+  UnusedSlot Unused_remove_WebMessageReceived;
+  UnusedSlot Unused_CallDevToolsProtocolMethod;
+  UnusedSlot Unused_get_BrowserProcessId;
+  UnusedSlot Unused_get_CanGoBack;
+  UnusedSlot Unused_get_CanGoForward;
+  UnusedSlot Unused_GoBack;
+  UnusedSlot Unused_GoForward;
+  UnusedSlot Unused_GetDevToolsProtocolEventReceiver;
+  UnusedSlot Unused_Stop;
+  HRESULT(STDMETHODCALLTYPE* add_NewWindowRequested)
+  (ICoreWebView2* self, ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token);
 };
 
 struct ICoreWebView2 {
@@ -185,6 +202,16 @@ struct ICoreWebView2 {
   }
   HRESULT add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) {
     return lpVtbl->add_WebMessageReceived(this, handler, token);
+  }
+  HRESULT add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) {
+    return lpVtbl->add_NavigationStarting(this, handler, token);
+  }
+  HRESULT add_FrameNavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                      EventRegistrationToken* token) {
+    return lpVtbl->add_FrameNavigationStarting(this, handler, token);
+  }
+  HRESULT add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
+    return lpVtbl->add_NewWindowRequested(this, handler, token);
   }
 };
 
@@ -208,6 +235,8 @@ struct ICoreWebView2SettingsVtbl {
   UnusedSlot Unused_put_AreHostObjectsAllowed;
   UnusedSlot Unused_get_IsZoomControlEnabled;
   HRESULT(STDMETHODCALLTYPE* put_IsZoomControlEnabled)(ICoreWebView2Settings* self, BOOL enabled);
+  UnusedSlot Unused_get_IsBuiltInErrorPageEnabled;
+  UnusedSlot Unused_put_IsBuiltInErrorPageEnabled;
 };
 
 struct ICoreWebView2Settings {
@@ -219,6 +248,63 @@ struct ICoreWebView2Settings {
     return lpVtbl->put_AreDefaultContextMenusEnabled(this, enabled);
   }
   HRESULT put_IsZoomControlEnabled(BOOL enabled) { return lpVtbl->put_IsZoomControlEnabled(this, enabled); }
+};
+
+// ICoreWebView2Settings3 extends ICoreWebView2Settings2, which extends
+// ICoreWebView2Settings: the base table, then two slots of Settings2, then two
+// of its own.
+struct ICoreWebView2Settings3;
+struct ICoreWebView2Settings3Vtbl {
+  ICoreWebView2SettingsVtbl settings;
+  UnusedSlot Unused_get_UserAgent;
+  UnusedSlot Unused_put_UserAgent;
+  UnusedSlot Unused_get_AreBrowserAcceleratorKeysEnabled;
+  HRESULT(STDMETHODCALLTYPE* put_AreBrowserAcceleratorKeysEnabled)(ICoreWebView2Settings3* self, BOOL enabled);
+};
+
+struct ICoreWebView2Settings3 {
+  const ICoreWebView2Settings3Vtbl* lpVtbl;
+  HRESULT QueryInterface(REFIID iid, void** out) { return lpVtbl->settings.QueryInterface(AsSettings(), iid, out); }
+  ULONG AddRef() { return lpVtbl->settings.AddRef(AsSettings()); }
+  ULONG Release() { return lpVtbl->settings.Release(AsSettings()); }
+  HRESULT put_AreBrowserAcceleratorKeysEnabled(BOOL enabled) {
+    return lpVtbl->put_AreBrowserAcceleratorKeysEnabled(this, enabled);
+  }
+  ICoreWebView2Settings* AsSettings() { return reinterpret_cast<ICoreWebView2Settings*>(this); }
+};
+
+// ---------------------------------------------------------------- navigation and new-window event arguments
+
+struct ICoreWebView2NavigationStartingEventArgsVtbl {
+  QF_WEBVIEW2_IUNKNOWN_SLOTS(ICoreWebView2NavigationStartingEventArgs);
+  UnusedSlot Unused_get_Uri;
+  UnusedSlot Unused_get_IsUserInitiated;
+  UnusedSlot Unused_get_IsRedirected;
+  UnusedSlot Unused_get_RequestHeaders;
+  UnusedSlot Unused_get_Cancel;
+  HRESULT(STDMETHODCALLTYPE* put_Cancel)(ICoreWebView2NavigationStartingEventArgs* self, BOOL cancel);
+};
+
+struct ICoreWebView2NavigationStartingEventArgs {
+  const ICoreWebView2NavigationStartingEventArgsVtbl* lpVtbl;
+  QF_WEBVIEW2_IUNKNOWN_MEMBERS
+  HRESULT put_Cancel(BOOL cancel) { return lpVtbl->put_Cancel(this, cancel); }
+};
+
+struct ICoreWebView2NewWindowRequestedEventArgsVtbl {
+  QF_WEBVIEW2_IUNKNOWN_SLOTS(ICoreWebView2NewWindowRequestedEventArgs);
+  UnusedSlot Unused_get_Uri;
+  UnusedSlot Unused_put_NewWindow;
+  UnusedSlot Unused_get_NewWindow;
+  HRESULT(STDMETHODCALLTYPE* put_Handled)(ICoreWebView2NewWindowRequestedEventArgs* self, BOOL handled);
+};
+
+// Handled with no new window set: no window opens (window.open gives the page
+// a window object that loads nothing).
+struct ICoreWebView2NewWindowRequestedEventArgs {
+  const ICoreWebView2NewWindowRequestedEventArgsVtbl* lpVtbl;
+  QF_WEBVIEW2_IUNKNOWN_MEMBERS
+  HRESULT put_Handled(BOOL handled) { return lpVtbl->put_Handled(this, handled); }
 };
 
 // ---------------------------------------------------------------- web message event arguments
@@ -289,6 +375,36 @@ struct ICoreWebView2WebMessageReceivedEventHandler {
   }
 };
 
+struct ICoreWebView2NavigationStartingEventHandlerVtbl {
+  QF_WEBVIEW2_IUNKNOWN_SLOTS(ICoreWebView2NavigationStartingEventHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)
+  (ICoreWebView2NavigationStartingEventHandler* self, ICoreWebView2* sender,
+   ICoreWebView2NavigationStartingEventArgs* args);
+};
+
+struct ICoreWebView2NavigationStartingEventHandler {
+  const ICoreWebView2NavigationStartingEventHandlerVtbl* lpVtbl;
+  QF_WEBVIEW2_IUNKNOWN_MEMBERS
+  HRESULT Invoke(ICoreWebView2* sender, ICoreWebView2NavigationStartingEventArgs* args) {
+    return lpVtbl->Invoke(this, sender, args);
+  }
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandlerVtbl {
+  QF_WEBVIEW2_IUNKNOWN_SLOTS(ICoreWebView2NewWindowRequestedEventHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)
+  (ICoreWebView2NewWindowRequestedEventHandler* self, ICoreWebView2* sender,
+   ICoreWebView2NewWindowRequestedEventArgs* args);
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandler {
+  const ICoreWebView2NewWindowRequestedEventHandlerVtbl* lpVtbl;
+  QF_WEBVIEW2_IUNKNOWN_MEMBERS
+  HRESULT Invoke(ICoreWebView2* sender, ICoreWebView2NewWindowRequestedEventArgs* args) {
+    return lpVtbl->Invoke(this, sender, args);
+  }
+};
+
 #undef QF_WEBVIEW2_IUNKNOWN_SLOTS
 #undef QF_WEBVIEW2_IUNKNOWN_MEMBERS
 
@@ -314,6 +430,15 @@ __CRT_UUID_DECL(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, 0x6c4
                 0xf5, 0xbd, 0xe7, 0xf6, 0x8c)
 __CRT_UUID_DECL(ICoreWebView2WebMessageReceivedEventHandler, 0x57213f19, 0x00e6, 0x49fa, 0x8e, 0x07, 0x89, 0x8e, 0xa0,
                 0x1e, 0xcb, 0xd2)
+__CRT_UUID_DECL(ICoreWebView2Settings3, 0xfdb5ab74, 0xaf33, 0x4854, 0x84, 0xf0, 0x0a, 0x63, 0x1d, 0xeb, 0x5e, 0xba)
+__CRT_UUID_DECL(ICoreWebView2NavigationStartingEventArgs, 0x5b495469, 0xe119, 0x438a, 0x9b, 0x18, 0x76, 0x04, 0xf2,
+                0x5f, 0x2e, 0x49)
+__CRT_UUID_DECL(ICoreWebView2NavigationStartingEventHandler, 0x9adbe429, 0xf36d, 0x432b, 0x9d, 0xdc, 0xf8, 0x88, 0x1f,
+                0xbd, 0x76, 0xe3)
+__CRT_UUID_DECL(ICoreWebView2NewWindowRequestedEventArgs, 0x34acb11c, 0xfc37, 0x4418, 0x91, 0x32, 0xf9, 0xc2, 0x1d,
+                0x1e, 0xaf, 0xb9)
+__CRT_UUID_DECL(ICoreWebView2NewWindowRequestedEventHandler, 0xd4c185fe, 0xc81c, 0x4989, 0x97, 0xaf, 0x2d, 0x3f, 0xa7,
+                0xab, 0x56, 0x51)
 
 namespace webview2_check {
 
@@ -347,6 +472,11 @@ static_assert(SameId(__uuidof(ICoreWebView2CreateCoreWebView2EnvironmentComplete
 static_assert(SameId(__uuidof(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler),
                      "6C4819F3-C9B7-4260-8127-C9F5BDE7F68C"));
 static_assert(SameId(__uuidof(ICoreWebView2WebMessageReceivedEventHandler), "57213F19-00E6-49FA-8E07-898EA01ECBD2"));
+static_assert(SameId(__uuidof(ICoreWebView2Settings3), "FDB5AB74-AF33-4854-84F0-0A631DEB5EBA"));
+static_assert(SameId(__uuidof(ICoreWebView2NavigationStartingEventArgs), "5B495469-E119-438A-9B18-7604F25F2E49"));
+static_assert(SameId(__uuidof(ICoreWebView2NavigationStartingEventHandler), "9ADBE429-F36D-432B-9DDC-F8881FBD76E3"));
+static_assert(SameId(__uuidof(ICoreWebView2NewWindowRequestedEventArgs), "34ACB11C-FC37-4418-9132-F9C21D1EAFB9"));
+static_assert(SameId(__uuidof(ICoreWebView2NewWindowRequestedEventHandler), "D4C185FE-C81C-4989-97AF-2D3FA7AB5651"));
 
 }  // namespace webview2_check
 
@@ -381,8 +511,11 @@ static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, Release) == 2);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, get_Settings) == 3);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, NavigateToString) == 6);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, PostWebMessageAsJson) == 32);
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, add_NavigationStarting) == 7);
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, add_FrameNavigationStarting) == 17);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, add_WebMessageReceived) == 34);
-static_assert(sizeof(ICoreWebView2Vtbl) == 35 * sizeof(void*));
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Vtbl, add_NewWindowRequested) == 44);
+static_assert(sizeof(ICoreWebView2Vtbl) == 45 * sizeof(void*));
 
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, QueryInterface) == 0);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, AddRef) == 1);
@@ -391,7 +524,16 @@ static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, put_IsStatusBarEnabled
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, put_AreDevToolsEnabled) == 12);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, put_AreDefaultContextMenusEnabled) == 14);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2SettingsVtbl, put_IsZoomControlEnabled) == 18);
-static_assert(sizeof(ICoreWebView2SettingsVtbl) == 19 * sizeof(void*));
+static_assert(sizeof(ICoreWebView2SettingsVtbl) == 21 * sizeof(void*));
+
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Settings3Vtbl, settings) == 0);
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2Settings3Vtbl, put_AreBrowserAcceleratorKeysEnabled) == 24);
+static_assert(sizeof(ICoreWebView2Settings3Vtbl) == 25 * sizeof(void*));
+
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2NavigationStartingEventArgsVtbl, put_Cancel) == 8);
+static_assert(sizeof(ICoreWebView2NavigationStartingEventArgsVtbl) == 9 * sizeof(void*));
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2NewWindowRequestedEventArgsVtbl, put_Handled) == 6);
+static_assert(sizeof(ICoreWebView2NewWindowRequestedEventArgsVtbl) == 7 * sizeof(void*));
 
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventArgsVtbl, QueryInterface) == 0);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventArgsVtbl, AddRef) == 1);
@@ -413,5 +555,7 @@ static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventHandlerVtbl, 
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventHandlerVtbl, AddRef) == 1);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventHandlerVtbl, Release) == 2);
 static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2WebMessageReceivedEventHandlerVtbl, Invoke) == 3);
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2NavigationStartingEventHandlerVtbl, Invoke) == 3);
+static_assert(QF_WEBVIEW2_SLOT(ICoreWebView2NewWindowRequestedEventHandlerVtbl, Invoke) == 3);
 
 #undef QF_WEBVIEW2_SLOT

@@ -17,10 +17,10 @@
 // outbox, which holds its own reference.
 extern Microsoft::WRL::ComPtr<ICoreWebView2Controller> g_controller;
 
-// Starts creating the web view for the window. A failure result means the
-// chain did not start; later failures are reported by the chain itself, which
-// then ends the message loop with exit code 1.
-HRESULT CreateWebView(HWND window);
+// Starts creating the web view for the window. False when the chain did not
+// start, after an error box has said why; later failures are reported by the
+// chain itself, which then ends the message loop with exit code 1.
+bool CreateWebView(HWND window);
 
 // The address under which the web view reports the embedded document: the
 // page is loaded with NavigateToString, whose documents have the origin

@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct JsonValue {
@@ -17,12 +16,10 @@ struct JsonValue {
   Kind kind = Kind::kNull;
   bool boolean = false;
   std::string text;  // a string's decoded UTF-8, or a number as written
+  // An array's items; an object's member values, named by `keys` in the same
+  // order (two lists, as a pair cannot hold a type still being declared).
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in document order
-
-  // Declared, so that clang does not ask whether the type is default
-  // constructible while `members` still names it incomplete.
-  JsonValue() = default;
+  std::vector<std::string> keys;
 };
 
 inline constexpr size_t kJsonMaxDepth = 64;

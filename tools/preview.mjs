@@ -10,7 +10,13 @@
 // page in a Chromium app window and ends the preview when that window closes.
 // One bridge serves the server's whole lifetime: every connected page gets
 // every message, and a reloaded page sends "ready" and gets a fresh "init".
+//
+// The bridge runs tweaks, so only the preview's own page may command it: every
+// request must name 127.0.0.1:<port> as its host (no other name resolving here
+// reaches it), and a command must come from the page's own origin with the
+// token made at start and written into the page (no other page can read it).
 import { spawn, spawnSync } from 'node:child_process';
+import { randomBytes, timingSafeEqual } from 'node:crypto';
 import { existsSync, mkdirSync, readFileSync } from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -54,13 +60,13 @@ function bridgeCommand(native) {
 // bridge's messages come in over one event stream, each delivered parsed, as
 // PostWebMessageAsJson does. Commands wait until the stream is open, so the
 // answer to "ready" cannot pass a page that is not yet listening.
-function webViewShim() {
+function webViewShim(token) {
   const listeners = [];
   const waiting = [];
   let open = false;
   let sending = Promise.resolve();
   const post = (text) => {
-    sending = sending.then(() => fetch('/send', { method: 'POST', body: text }).catch(() => {}));
+    sending = sending.then(() => fetch('/send', { method: 'POST', body: text, headers: { 'x-preview-token': token } }).catch(() => {}));
   };
   const events = new EventSource('/events');
   events.onopen = () => {
@@ -89,9 +95,13 @@ function webViewShim() {
   };
 }
 
-function pageWithShim() {
-  const html = readFileSync(path.join(repoRoot, 'page/index.html'), 'utf8');
-  const shim = `<script>(${webViewShim.toString()})();</script>`;
+// The page with the shim, and its policy opened to its own server for the
+// shim's requests.
+function pageWithShim(token) {
+  const policy = "default-src 'none';";
+  const html = readFileSync(path.join(repoRoot, 'page/index.html'), 'utf8').replace(policy, `${policy} connect-src 'self';`);
+  if (!html.includes("connect-src 'self'")) throw new Error(`page/index.html: no ${policy} in its Content-Security-Policy`);
+  const shim = `<script>(${webViewShim.toString()})(${JSON.stringify(token)});</script>`;
   const head = html.match(/<head[^>]*>/i);
   if (!head) return shim + html;
   const at = head.index + head[0].length;
@@ -138,7 +148,8 @@ function openAppWindow(url, onClose) {
 
 function main() {
   const options = parseArgs(process.argv.slice(2));
-  const page = pageWithShim();
+  const token = randomBytes(32).toString('hex');
+  const page = pageWithShim(token);
   const clients = new Set();
   let bridge;
 
@@ -167,8 +178,22 @@ function main() {
     process.exit(1);
   }
 
+  const ownHost = () => `127.0.0.1:${server.address().port}`;
+  const fromOwnPage = (req) => {
+    const given = Buffer.from(String(req.headers['x-preview-token'] || ''));
+    return req.headers.origin === `http://${ownHost()}` && given.length === token.length &&
+      timingSafeEqual(given, Buffer.from(token));
+  };
+  const refuse = (res, why) => {
+    console.error(`preview: refused ${why}`);
+    res.writeHead(403);
+    res.end();
+  };
+
   const server = http.createServer((req, res) => {
-    if (req.method === 'GET' && (req.url === '/' || req.url === '/index.html')) {
+    if (req.headers.host !== ownHost()) {
+      refuse(res, `a request for host ${req.headers.host}`);
+    } else if (req.method === 'GET' && (req.url === '/' || req.url === '/index.html')) {
       res.writeHead(200, { 'content-type': 'text/html; charset=utf-8', 'cache-control': 'no-store' });
       res.end(page);
     } else if (req.method === 'GET' && req.url === '/events') {
@@ -177,6 +202,11 @@ function main() {
       clients.add(res);
       req.on('close', () => clients.delete(res));
     } else if (req.method === 'POST' && req.url === '/send') {
+      if (!fromOwnPage(req)) {
+        refuse(res, `a command from ${req.headers.origin || 'no origin'}`);
+        req.resume();
+        return;
+      }
       const parts = [];
       req.on('data', (part) => parts.push(part));
       req.on('end', () => {

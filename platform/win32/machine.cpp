@@ -6,6 +6,8 @@
 
 #include <cwchar>
 
+#include "platform/win32/system_library.h"
+
 namespace platform {
 
 namespace {
@@ -22,8 +24,12 @@ std::u16string Units(const wchar_t* text, size_t capacity) {
 }  // namespace
 
 std::vector<DisplayAdapter> DisplayAdapters() {
+  const auto createFactory = SystemFunction<decltype(&CreateDXGIFactory)>(L"dxgi.dll", "CreateDXGIFactory");
   IDXGIFactory* factory = nullptr;
-  if (FAILED(CreateDXGIFactory(kIidDxgiFactory, reinterpret_cast<void**>(&factory))) || !factory) return {};
+  if (createFactory == nullptr || FAILED(createFactory(kIidDxgiFactory, reinterpret_cast<void**>(&factory))) ||
+      !factory) {
+    return {};
+  }
   std::vector<DisplayAdapter> adapters;
   // Ends at DXGI_ERROR_NOT_FOUND, or at any other failure.
   for (UINT index = 0;; ++index) {

@@ -34,7 +34,7 @@ after(async () => {
 
 async function openPreview() {
   const context = await browser.newContext({ viewport: { width: 1280, height: 860 } });
-  // Offline: only the preview server answers; the web fonts fall back.
+  // Offline: only the preview server answers.
   await context.route('**/*', (route) =>
     route.request().url().startsWith(preview.url) ? route.continue() : route.abort('internetdisconnected'),
   );

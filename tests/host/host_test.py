@@ -7,15 +7,20 @@ and plays a scripted page. Each case is one CTest test:
   prefix / stop       create this tier's Wine prefix and start its server; stop it
   pe                  the executable's headers, imports and resources (cross binutils)
   startup             the web view chain, page messages both ways, the source
-                      check, resizing and closing
+                      check, navigations and new windows cancelled, WEBVIEW2_*
+                      variables dropped, the user data folder, no DLL planted
+                      beside the program loaded, resizing and closing
   optimize            an "optimize" of a plain-command tweak through the real runner
-  no-controller2      a runtime without ICoreWebView2Controller2
-  loader-fails, environment-fails, controller-fails
-                      each shows its error box (dismissed with xdotool), exit code 1
+  old-runtime         a runtime without ICoreWebView2Controller2 and
+                      ICoreWebView2Settings3
+  loader-fails, environment-fails, controller-fails, guard-fails
+                      each shows its error box (dismissed with xdotool), exit code 1;
+                      without its navigation handlers the page is never loaded
   no-webview          a controller without a web view: exit code 1, no box
 
-usage: host_test.py CASE --exe EXE --loader DLL --box-reader EXE --page HTML
-                    --icon ICO --objdump OBJDUMP --work DIR --artefacts DIR
+usage: host_test.py CASE --exe EXE --loader DLL --box-reader EXE --planted DLL
+                    --version-file FILE --page HTML --icon ICO --objdump OBJDUMP
+                    --work DIR --artefacts DIR
 """
 
 import argparse
@@ -28,11 +33,29 @@ import sys
 import time
 import xml.etree.ElementTree as ElementTree
 
+import pe_facts
+from pe_facts import read_resources, version_blocks
+
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 CAPTION = "Quarnfeld Optimizer"
 TITLE = "Quarnfeld Optimizer V3"
 DOWNLOAD = "https://developer.microsoft.com/microsoft-edge/webview2/"
+NO_RUNTIME = ("Для окна программы нужна среда Microsoft Edge WebView2 Runtime, но она не установлена или не "
+              "запускается.\nThe program's window needs the Microsoft Edge WebView2 Runtime, which is missing or does "
+              "not start.\n\n" + DOWNLOAD + "\n\n({code})")
+NO_WEBVIEW = "Не удалось создать окно WebView2.\nThe WebView2 window could not be created.\n\n({code})"
+USER_DATA_FOLDER = r"C:\ProgramData\Quarnfeld Optimizer\WebView2"
+# System DLLs that are no KnownDLLs, planted beside the program.
+PLANTED = ("dwmapi.dll", "dxgi.dll", "winhttp.dll")
+# Variables the WebView2 loader reads before its arguments, in the
+# environment an unelevated process can set for the user.
+WEBVIEW2_VARIABLES = {
+    "WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS": "--remote-debugging-port=9222",
+    "WEBVIEW2_BROWSER_EXECUTABLE_FOLDER": r"C:\Users\Public\browser",
+    "WEBVIEW2_USER_DATA_FOLDER": r"C:\Users\Public\data",
+    "webview2_pipe_for_script_debugger": "spy",
+}
 PLAIN_COMMAND_TWEAK = "Disable hibernation for faster startup and to avoid sensitive data storage"
 SKIP = 77
 
@@ -66,7 +89,7 @@ def quiet(command, env, timeout):
 class Run:
     """One start of the program in a folder of its own, beside the stand-in."""
 
-    def __init__(self, args, case, fail=None, page=None):
+    def __init__(self, args, case, fail=None, page=None, planted=False, variables=None):
         self.folder = os.path.join(args.work, case)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
@@ -75,9 +98,20 @@ class Run:
         self.log = os.path.join(self.folder, "calls.log")
         self.navigated = os.path.join(self.folder, "navigated.html")
         env = wine_environment(args)
+        for name in list(env):
+            if name.upper().startswith(("QF_WV2_", "WEBVIEW2_")):
+                del env[name]
         env.update(QF_WV2_LOG=self.log, QF_WV2_NAVIGATED=self.navigated)
-        env.pop("QF_WV2_FAIL", None)
-        env.pop("QF_WV2_PAGE", None)
+        env.update(variables or {})
+        # As Windows would, Wine takes a DLL found beside the program before
+        # its own, so a DLL loaded by name from there leaves its marker.
+        self.markers = os.path.join(self.folder, "markers")
+        if planted:
+            os.makedirs(self.markers)
+            for name in PLANTED:
+                shutil.copy(args.planted, os.path.join(self.folder, name))
+            env["QF_PLANTED_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
+            env["WINEDLLOVERRIDES"] += ";" + ",".join(name[:-4] for name in PLANTED) + "=n,b"
         if fail:
             env["QF_WV2_FAIL"] = fail
         if page is not None:
@@ -168,10 +202,13 @@ def check_released(lines):
     """Every object the runtime handed over and every handler was released."""
     for line in ("EnvironmentCompletedHandler.Release -> 0", "ControllerCompletedHandler.Release -> 0",
                  "Environment destroyed", "Settings destroyed", "WebView destroyed", "Controller destroyed",
-                 "WebMessageReceivedEventHandler.Release -> 0"):
+                 "WebMessageReceivedEventHandler.Release -> 0", "NavigationStartingEventHandler.Release -> 0",
+                 "FrameNavigationStartingEventHandler.Release -> 0", "NewWindowRequestedEventHandler.Release -> 0"):
         check(line in lines, f"never seen: {line!r}; log:\n" + tail(lines))
     posts = sum(line.startswith("Page post-") for line in lines)
     check(lines.count("EventArgs destroyed") == posts, "event arguments left unreleased")
+    navigations = sum(re.match(r"(Frame)?NavigationStarting ", line) is not None for line in lines)
+    check(lines.count("NavigationArgs destroyed") == navigations, "navigation event arguments left unreleased")
     # The web view reference is given up first, then the controller.
     web_view = max(i for i, line in enumerate(lines) if line == "WebView.Release -> 1")
     controller = lines.index("Controller.Release -> 0")
@@ -203,6 +240,16 @@ def case_stop(args):
 
 
 FOREIGN_SOURCES = ("https://attacker.example/", "file:///C:/page.html", "about:srcdoc", "about:blankest")
+# What the page (or anything that got into it) may try, each to be refused:
+# (script command, argument, the stand-in's line for the outcome).
+ESCAPES = (
+    ("navigate", "https://attacker.example/", "NavigationStarting https://attacker.example/ -> cancelled"),
+    ("navigate", "about:blank", "NavigationStarting about:blank -> cancelled"),
+    ("navigate", "file:///C:/Windows/win.ini", "NavigationStarting file:///C:/Windows/win.ini -> cancelled"),
+    ("frame-navigate", "https://attacker.example/frame",
+     "FrameNavigationStarting https://attacker.example/frame -> cancelled"),
+    ("new-window", "https://attacker.example/popup", "NewWindowRequested https://attacker.example/popup -> handled"),
+)
 STARTUP_PAGE = "".join(f'post-string {source} {{"cmd":"ready"}}\n' for source in FOREIGN_SOURCES) + """\
 post-string about:blank {"cmd":"ready"}
 await "type":"init"
@@ -212,40 +259,65 @@ post-string about:blank#log {"cmd":"ready"}
 await "type":"init"
 post-string about:blank {"cmd":"Привет, мир 😀"}
 await Unknown command: Привет, мир 😀
+""" + "".join(f"{command} {argument}\n" for command, argument, _ in ESCAPES) + """\
+post-string about:blank {"cmd":"ready"}
+await "type":"init"
 wait 300
 """
 
 
 def case_startup(args):
-    run = Run(args, "startup", page=STARTUP_PAGE)
+    run = Run(args, "startup", page=STARTUP_PAGE, planted=True, variables=WEBVIEW2_VARIABLES)
     try:
         run.wait_for("Page script done")
         lines = run.lines()
 
         # The chain, in the order the program must follow.
-        chain = in_order(lines, [
-            "CreateCoreWebView2EnvironmentWithOptions browserFolder=(null) userDataFolder=(null) options=(null) "
-            "handler=set apartment=STA",
+        steps = [
+            "CreateCoreWebView2EnvironmentWithOptions browserFolder=(null) userDataFolder=" + USER_DATA_FOLDER +
+            " options=(null) handler=set apartment=STA",
+            "Loader environment: none",
+            "Loader winhttp.dll: ",
             "Environment.CreateCoreWebView2Controller ",
             "Controller.get_CoreWebView2 -> web view",
             "Controller.QueryInterface ICoreWebView2Controller2 -> S_OK",
             "Controller2.put_DefaultBackgroundColor A=255 R=7 G=7 B=13",
             "WebView.get_Settings",
-            "Settings.put_AreDevToolsEnabled 1",
+            "Settings.put_AreDevToolsEnabled 0",
             "Settings.put_AreDefaultContextMenusEnabled 0",
             "Settings.put_IsStatusBarEnabled 0",
             "Settings.put_IsZoomControlEnabled 0",
+            "Settings.QueryInterface ICoreWebView2Settings3 -> S_OK",
+            "Settings.put_AreBrowserAcceleratorKeysEnabled 0",
             "Controller.put_IsVisible 1",
             "Controller.put_Bounds ",
+            "WebView.add_NavigationStarting handler=set",
+            "WebView.add_FrameNavigationStarting handler=set",
+            "WebView.add_NewWindowRequested handler=set",
             "WebView.add_WebMessageReceived handler=set",
             "WebView.NavigateToString ",
             "ControllerCompletedHandler.Invoke returned 0x00000000",
-        ])
-        check(sum(line.startswith("Settings.put_") for line in lines) == 4, "settings other than the four written")
+            "NavigationStarting data:",
+        ]
+        chain = dict(zip(steps, in_order(lines, steps)))
+        check(sum(line.startswith("Settings.put_") for line in lines) == 5, "settings other than the five written")
+        check(lines[chain["NavigationStarting data:"]].endswith(" -> allowed"),
+              "the program's own navigation to the page: " + lines[chain["NavigationStarting data:"]])
+
+        # The loader saw none of the WEBVIEW2_* variables set for the program,
+        # and a DLL it loaded by name came from System32, not from beside the
+        # program; none of the planted DLLs was loaded at all (checked below).
+        library = lines[chain["Loader winhttp.dll: "]].split(": ", 1)[1]
+        check(library.lower() == r"c:\windows\system32\winhttp.dll", "winhttp.dll loaded from " + library)
+
+        # The page's ways out are all refused, and the page still works after them.
+        for _, _, outcome in ESCAPES:
+            check(outcome in lines, f"never seen: {outcome!r}; log:\n" + tail(lines, 60))
+        check(sum(line.startswith("NavigationStarting ") for line in lines) == 4, "navigations other than those sent")
 
         # The window, as the runtime finds it: class, title, style, size,
         # centred on the screen, shown, with both icons.
-        facts, title = lines[chain[1]].split(" title=", 1)
+        facts, title = lines[chain["Environment.CreateCoreWebView2Controller "]].split(" title=", 1)
         window = dict(re.findall(r"(\w+)=(\S+)", facts))
         check(window["class"] == "QuarnfeldOptimizerWnd" and title == TITLE, f"window {window['class']} {title!r}")
         style = int(window["style"], 16)
@@ -258,7 +330,7 @@ def case_startup(args):
         check(window["bigicon"] == "1" and window["smallicon"] == "1", "window icons not set")
 
         # The web view covers the client area.
-        first_bounds, client = bounds_and_client(lines[chain[11]])
+        first_bounds, client = bounds_and_client(lines[chain["Controller.put_Bounds "]])
         check(first_bounds == client and first_bounds[2] > 0 and first_bounds[3] > 0,
               f"bounds {first_bounds} but client area {client}")
 
@@ -273,7 +345,7 @@ def case_startup(args):
                   f"a message from {foreign} was read: {lines[at + 1]}")
         messages = posted(lines)
         inits = [m for m in messages if m.startswith('{"type":"init",')]
-        check(len(inits) == 3, f"{len(inits)} init messages for three readies from the page")
+        check(len(inits) == 4, f"{len(inits)} init messages for four readies from the page")
         check('"admin":' in inits[0] and inits[0].endswith("]}]}"), "init message incomplete")
         check(all(line.startswith("WebMessageReceivedEventHandler.Invoke returned 0x00000000")
                   for line in lines if line.startswith("WebMessageReceivedEventHandler.Invoke")),
@@ -297,6 +369,7 @@ def case_startup(args):
         lines = run.lines()
         check_clean_log(lines)
         check_released(lines)
+        check(os.listdir(run.markers) == [], f"planted DLLs loaded: {os.listdir(run.markers)}")
     finally:
         run.kill()
 
@@ -336,15 +409,18 @@ def case_optimize(args):
         run.kill()
 
 
-def case_no_controller2(args):
-    run = Run(args, "no-controller2", fail="controller2", page='post-string about:blank {"cmd":"ready"}\n'
-                                                               'await "type":"init"\n')
+def case_old_runtime(args):
+    page = 'post-string about:blank {"cmd":"ready"}\nawait "type":"init"\nnavigate about:blank\n'
+    run = Run(args, "old-runtime", fail="controller2,settings3", page=page)
     try:
         run.wait_for("Page script done")
         lines = run.lines()
         in_order(lines, ["Controller.QueryInterface ICoreWebView2Controller2 -> E_NOINTERFACE",
-                         "Settings.put_AreDevToolsEnabled 1", "WebView.NavigateToString "])
+                         "Settings.put_AreDevToolsEnabled 0",
+                         "Settings.QueryInterface ICoreWebView2Settings3 -> E_NOINTERFACE", "WebView.NavigateToString ",
+                         "NavigationStarting about:blank -> cancelled"])
         check(not any(line.startswith("Controller2.") for line in lines), "Controller2 used after all")
+        check("Settings.put_AreBrowserAcceleratorKeysEnabled 0" not in lines, "Settings3 used after all")
         xdotool("key", "--window", find_window(TITLE), "alt+F4")
         check(run.exit_code() == 0, "exit code after closing")
     finally:
@@ -354,7 +430,7 @@ def case_no_controller2(args):
 X11_DRIVER_KEY = r"HKCU\Software\Wine\X11 Driver"
 
 
-def failure_case(args, case, fail, text, screenshot=None):
+def failure_case(args, case, fail, text, screenshot=None, never=()):
     env = wine_environment(args)
     if screenshot:
         # There is no window manager on the display: let Wine draw the
@@ -379,7 +455,10 @@ def failure_case(args, case, fail, text, screenshot=None):
         xdotool("key", "--window", box, "Return")
         code = run.exit_code()
         check(code == 1, f"exit code {code}")
-        check_clean_log(run.lines())
+        lines = run.lines()
+        check_clean_log(lines)
+        for call in never:
+            check(not any(line.startswith(call) for line in lines), f"{call} was called")
     finally:
         run.kill()
         if screenshot:
@@ -391,19 +470,22 @@ def failure_case(args, case, fail, text, screenshot=None):
 
 
 def case_loader_fails(args):
-    failure_case(args, "loader-fails", "loader",
-                 "CreateCoreWebView2EnvironmentWithOptions failed.\nInstall the Microsoft Edge WebView2 Runtime:\n" +
-                 DOWNLOAD)
+    failure_case(args, "loader-fails", "loader", NO_RUNTIME.format(code="0x80070002"))
 
 
 def case_environment_fails(args):
-    failure_case(args, "environment-fails", "environment",
-                 "Failed to initialize WebView2.\nPlease install the Microsoft Edge WebView2 Runtime:\n" + DOWNLOAD,
+    failure_case(args, "environment-fails", "environment", NO_RUNTIME.format(code="0x80070002"),
                  screenshot="environment-fails-box.png")
 
 
 def case_controller_fails(args):
-    failure_case(args, "controller-fails", "controller", "CreateCoreWebView2Controller failed")
+    failure_case(args, "controller-fails", "controller", NO_WEBVIEW.format(code="0x80004005"))
+
+
+def case_guard_fails(args):
+    """Without its navigation guard in place, the page is never loaded."""
+    failure_case(args, "guard-fails", "frame-navigation-handler", NO_WEBVIEW.format(code="0x80004005"),
+                 never=["WebView.NavigateToString", "WebView.add_NewWindowRequested"])
 
 
 def case_no_webview(args):
@@ -429,55 +511,7 @@ def case_no_webview(args):
 
 
 def objdump(args, *options):
-    return subprocess.run([args.objdump, *options, args.exe], capture_output=True, text=True, check=True).stdout
-
-
-def read_resources(args):
-    """{(type, id, language): bytes} from the .rsrc section, read with objdump."""
-    headers = objdump(args, "-p")
-    image_base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", headers, re.M).group(1), 16)
-    dump = objdump(args, "-s", "-j", ".rsrc")
-    data, start = bytearray(), None
-    for line in dump.splitlines():
-        match = re.match(r"^ ([0-9a-f]{8,16}) ((?:[0-9a-f]{2,8} ){1,4})", line)
-        if match:
-            if start is None:
-                start = int(match.group(1), 16)
-            data += bytes.fromhex(match.group(2).replace(" ", ""))
-    section_rva = start - image_base
-
-    def directory(offset, path):
-        named, numbered = struct.unpack_from("<HH", data, offset + 12)
-        for entry in range(named + numbered):
-            name, target = struct.unpack_from("<II", data, offset + 16 + 8 * entry)
-            key = path + (name if not name & 0x80000000 else f"name@{name & 0x7FFFFFFF}",)
-            if target & 0x80000000:
-                yield from directory(target & 0x7FFFFFFF, key)
-            else:
-                rva, size = struct.unpack_from("<II", data, target)
-                yield key, bytes(data[rva - section_rva:rva - section_rva + size])
-
-    return dict(directory(0, ()))
-
-
-def version_blocks(data, offset=0):
-    """(key, value bytes, children) of one VS_VERSIONINFO-style block."""
-    length, value_length, kind = struct.unpack_from("<HHH", data, offset)
-    end = offset + length
-    key_end = offset + 6
-    while data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[offset + 6:key_end].decode("utf-16-le")
-    position = (key_end + 2 + 3) & ~3
-    size = value_length * 2 if kind == 1 else value_length
-    value = data[position:position + size]
-    position = (position + size + 3) & ~3
-    children = []
-    while position < end:
-        child = version_blocks(data, position)
-        children.append(child[:3])
-        position = (position + child[3] + 3) & ~3
-    return key, value, children, length
+    return pe_facts.objdump(args.objdump, args.exe, *options)
 
 
 def case_pe(args):
@@ -490,8 +524,14 @@ def case_pe(args):
     loader_block = imports[1].split("DLL Name:", 1)[0]
     check(re.search(r"\sCreateCoreWebView2EnvironmentWithOptions\s", loader_block),
           "CreateCoreWebView2EnvironmentWithOptions is not imported from WebView2Loader.dll")
+    # Every other DLL imported at load time is one Windows maps from System32
+    # whatever the program's folder holds; the rest are loaded from System32
+    # by the program itself.
+    strays = pe_facts.check_imports(args.objdump, args.exe, beside=["WebView2Loader.dll"])
+    check(strays == [], f"DLLs imported that Windows would look for beside the program: {strays}")
+    check(re.search(r"^Time/Date\s+Thu Jan  1 00:00:00 1970$", private, re.M), "a link time stamp in the PE header")
 
-    resources = read_resources(args)
+    resources = read_resources(args.objdump, args.exe)
 
     manifests = [key for key in resources if key[0] == 24]
     check(manifests == [(24, 1, 1033)], f"manifest resources {manifests}")
@@ -527,7 +567,11 @@ def case_pe(args):
     (signature, _, file_ms, file_ls, product_ms, product_ls, mask, flags, os_kind, file_type,
      _, _, _) = struct.unpack("<13I", fixed)
     check(signature == 0xFEEF04BD, "no fixed file information")
-    check((file_ms, file_ls, product_ms, product_ls) == (0x30000, 0, 0x30000, 0), "version numbers not 3.0.0.0")
+    with open(args.version_file, encoding="ascii") as version_file:
+        version = version_file.read().strip()
+    major, minor, patch = map(int, version.split("."))
+    numbers = ((major << 16) | minor, patch << 16)
+    check((file_ms, file_ls, product_ms, product_ls) == numbers * 2, f"version numbers not {version}.0")
     check(flags & mask == 0 and os_kind == 0x40004 and file_type == 1, "file flags, OS or type")
     blocks = {child[0]: child for child in children}
     tables = blocks["StringFileInfo"][2]
@@ -535,12 +579,12 @@ def case_pe(args):
     strings = {name: value.decode("utf-16-le").rstrip("\0") for name, value, _ in tables[0][2]}
     check(strings == {
         "CompanyName": "quarnfeld",
-        "FileDescription": "Quarnfeld Optimizer V3",
-        "FileVersion": "3.0.0.0",
+        "FileDescription": f"Quarnfeld Optimizer V{major}",
+        "FileVersion": f"{version}.0",
         "InternalName": "QuarnfeldOptimizer",
         "OriginalFilename": "QuarnfeldOptimizer.exe",
         "ProductName": "Quarnfeld Optimizer",
-        "ProductVersion": "3.0.0.0",
+        "ProductVersion": f"{version}.0",
     }, f"version strings {strings}")
     translation = blocks["VarFileInfo"][2][0][1]
     check(struct.unpack("<HH", translation) == (0x0409, 1200), "translation not US English, Unicode")
@@ -552,10 +596,11 @@ CASES = {
     "pe": case_pe,
     "startup": case_startup,
     "optimize": case_optimize,
-    "no-controller2": case_no_controller2,
+    "old-runtime": case_old_runtime,
     "loader-fails": case_loader_fails,
     "environment-fails": case_environment_fails,
     "controller-fails": case_controller_fails,
+    "guard-fails": case_guard_fails,
     "no-webview": case_no_webview,
 }
 
@@ -563,7 +608,8 @@ CASES = {
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("case", choices=CASES)
-    for option in ("exe", "loader", "box-reader", "page", "icon", "objdump", "work", "artefacts"):
+    for option in ("exe", "loader", "box-reader", "planted", "version-file", "page", "icon", "objdump", "work",
+                   "artefacts"):
         parser.add_argument("--" + option, required=True)
     args = parser.parse_args()
     needs_display = args.case not in ("pe", "stop")

@@ -76,27 +76,33 @@ describe('loading', () => {
   test('head and body hold their parts in order, every id once', async () => {
     const { page, close } = await openPage(browser);
     const head = await page.$$eval('head > *', (els) =>
-      els.map((e) => [e.tagName.toLowerCase(), e.id || e.getAttribute('rel') || e.getAttribute('charset') || e.getAttribute('name') || '']),
+      els.map((e) => [e.tagName.toLowerCase(), e.id || e.getAttribute('rel') || e.getAttribute('charset') || e.getAttribute('name') || e.httpEquiv || '']),
     );
     assert.deepEqual(head, [
       ['meta', 'UTF-8'],
+      ['meta', 'Content-Security-Policy'],
       ['meta', 'viewport'],
       ['title', ''],
       ['style', 'splash-style'],
-      ['link', 'preconnect'],
-      ['link', 'preconnect'],
-      ['link', 'stylesheet'],
+      ['style', 'fonts'],
       ['style', ''],
     ]);
     assert.equal(await page.title(), 'quarnfeld — optimizer');
     assert.equal(await page.$eval('html', (e) => e.lang), 'ru');
     assert.equal(await page.$eval('meta[name=viewport]', (e) => e.content), 'width=device-width,initial-scale=1');
-    const preconnects = await page.$$eval('link[rel=preconnect]', (ls) => ls.map((l) => [l.href, l.hasAttribute('crossorigin')]));
-    assert.deepEqual(preconnects.map((p) => p[1]), [false, true]);
-    const font = new URL(await page.$eval('link[rel=stylesheet]', (l) => l.href));
-    assert.equal(font.searchParams.get('family'), 'Syne:400,600,700,800|JetBrains Mono:400,500,700');
-    assert.equal(font.searchParams.get('subset'), 'cyrillic,latin');
-    assert.equal(font.searchParams.get('display'), 'swap');
+    // The policy allows nothing from outside the document: no fetch, frame,
+    // form or base address; fonts and images only as data: URLs.
+    const policy = await page.$eval('meta[http-equiv=Content-Security-Policy]', (e) => e.content);
+    const directives = Object.fromEntries(policy.split(';').map((d) => d.trim().split(/\s+/)).map(([k, ...v]) => [k, v.join(' ')]));
+    assert.deepEqual(directives, {
+      'default-src': "'none'",
+      'script-src': "'unsafe-inline'",
+      'style-src': "'unsafe-inline'",
+      'font-src': 'data:',
+      'img-src': 'data:',
+      'base-uri': "'none'",
+      'form-action': "'none'",
+    });
 
     const body = await page.$$eval('body > *', (els) => els.map((e) => e.tagName.toLowerCase() + (e.id ? '#' + e.id : '') + (e.className ? '.' + e.className.replace(/ /g, '.') : '')));
     assert.deepEqual(body, [

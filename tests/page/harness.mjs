@@ -14,9 +14,6 @@ export const repoRoot = path.resolve(here, '../..');
 export const pageUrl = pathToFileURL(path.join(repoRoot, 'page/index.html')).href;
 export const artefactDir = path.join(repoRoot, 'tests/artefacts/page');
 
-// The only outside hosts the page may ask for: the web-font stylesheet and its fonts.
-export const FONT_HOSTS = ['fonts.googleapis.com', 'fonts.gstatic.com'];
-
 // The page's own labels, read from its script, so that they are written once.
 function pageCategoryLabels() {
   const source = readFileSync(path.join(repoRoot, 'page/index.html'), 'utf8');
@@ -49,7 +46,7 @@ export async function launchBrowser({ local = false } = {}) {
 // Installed before any script of the page runs: a stand-in for WebView2's
 // window.chrome.webview. Each postMessage is recorded with what was already in
 // place when it came (listeners, working mode switch and confirm buttons).
-function scriptedWebView() {
+export function scriptedWebView() {
   const listeners = [];
   const sent = [];
   const probeBindings = () => {

@@ -1,6 +1,7 @@
 // The body linter: decoding a step line as cmd and PowerShell read it, and the
 // rules every body must keep, each shown failing on a body that breaks it.
 #include "tools/generators/script_body/body_lint.h"
+#include "tools/generators/script_body/powershell_text.h"
 #include "tools/generators/script_body/script_body.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 
 namespace {
 
-const std::string kPrefix = "PowerShell -ExecutionPolicy Unrestricted -Command ";
+const std::string kPrefix = "PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command ";
 const std::string kRecord = "if errorlevel 1 set \"QF_FAILED=1\"\n";
 const std::string kReset = "set \"QF_FAILED=\"\n";
 const std::string kExit = "if defined QF_FAILED exit /b 1\n";
@@ -35,6 +36,12 @@ std::string Lint(const std::string& body) { return FormatProblems(LintBody(body)
 // A one-step templated body around the given step line.
 std::string StepBody(const std::string& step_line) { return kReset + step_line + "\n" + kRecord + kExit; }
 
+// A one-step templated body whose step runs the script (after the module
+// path reset).
+std::string ScriptBody(const std::string& script) {
+  return StepBody(EncodeStepLine("$env:PSModulePath = \"$PSHOME\\Modules\"; " + script));
+}
+
 TEST(DecodeStepLine, HandsTheScriptOverAsCmdAndPowerShellReadIt) {
   EXPECT_EQ(Decode(kPrefix + "\"Write-Host 'a & b | c > d'\""), "Write-Host 'a & b | c > d'");
   EXPECT_EQ(Decode(kPrefix + "\"Write-Host \"^\"\"x\"^\"\"\""), "Write-Host \"x\"");
@@ -45,8 +52,9 @@ TEST(DecodeStepLine, HandsTheScriptOverAsCmdAndPowerShellReadIt) {
 }
 
 TEST(DecodeStepLine, RefusesLinesThatWouldNotReachPowerShellIntact) {
-  EXPECT_EQ(DecodeProblem("powershell -Command \"x\""),
-            "a step line begins with \"PowerShell -ExecutionPolicy Unrestricted -Command \"");
+  EXPECT_EQ(
+      DecodeProblem("powershell -Command \"x\""),
+      "a step line begins with \"PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command \"");
   EXPECT_EQ(DecodeProblem(kPrefix + "\"$p = '%APPDATA%'\""),
             "a single percent sign in a step line would be expanded or dropped by cmd");
   EXPECT_EQ(DecodeProblem(kPrefix + "\"a\" & \"b\""), "the cmd operator & stands outside quotes in a step line");
@@ -61,7 +69,7 @@ TEST(DecodeStepLine, RefusesLinesThatWouldNotReachPowerShellIntact) {
 }
 
 TEST(LintBody, FindsEachBrokenRule) {
-  const std::string good = kPrefix + "\"Write-Host 'ok'\"";
+  const std::string good = kPrefix + "\"$env:PSModulePath = \"^\"\"$PSHOME\\Modules\"^\"\"; Write-Host 'ok'\"";
   const std::string sep = ":: " + std::string(58, '-') + "\n";
   struct Case {
     std::string body;
@@ -92,6 +100,92 @@ TEST(LintBody, FindsEachBrokenRule) {
        "line 2: a single percent sign in a step line would be expanded or dropped by cmd\n"},
       {kReset + ":: Check and terminate the running process \"a.exe\"\n" + good + "\n" + kRecord + kExit,
        "line 2: a step header is followed by its one step line\n"},
+      // Every PowerShell call carries both switches before its command, in
+      // plain lines too, and a step script narrows the module path first.
+      {"powershell.exe -NoProfile -Command \"Get-Date\"\n",
+       "line 1: a PowerShell call without -NonInteractive before its command (it runs elevated)\n"},
+      {"echo x & PowerShell -Command \"a\" -NoProfile -NonInteractive\n",
+       "line 1: a PowerShell call without -NoProfile before its command (it runs elevated)\n"
+       "line 1: a PowerShell call without -NonInteractive before its command (it runs elevated)\n"},
+      {"if errorlevel 1 pwsh -NoProfileX -NonInteractive -c \"a\"\n",
+       "line 1: a PowerShell call without -NoProfile before its command (it runs elevated)\n"},
+      {StepBody(kPrefix + "\"Write-Host 'ok'\""),
+       "line 2: a step script begins with \"$env:PSModulePath = \"$PSHOME\\Modules\"\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Lint(c.body), c.problems) << c.body.substr(0, 300);
+}
+
+// No wildcard in the path component right after a folder where any user can
+// create folders (or appended to a variable naming a folder below a drive's
+// root); elsewhere, and outside file paths, wildcards are fine.
+TEST(LintBody, RefusesWildcardsAfterFoldersUsersCanCreate) {
+  const std::string appended =
+      ", which names a folder below the drive's root, where any user can create a folder it would match\n";
+  struct Case {
+    std::string body;
+    std::string problems;
+  };
+  const std::vector<Case> cases = {
+      // The installer search this program's Edge step used to make.
+      {ScriptBody("Get-ChildItem -Path \"$env:ProgramFiles*\\Microsoft\\Edge\\Application\\*\\Installer\\setup.exe\""),
+       "line 2: a wildcard appended to $env:ProgramFiles" + appended},
+      {"dir /b \"%ProgramFiles(x86)%*\"\n", "line 1: a wildcard appended to %ProgramFiles(x86)%" + appended},
+      {"dir /b \"C:\\Program*\\App\"\n",
+       "line 1: a wildcard right after the drive's root C:\\, where any user can create a folder it would match\n"},
+      {"del /q \"%ProgramData%\\*.log\"\n",
+       "line 1: a wildcard right after %ProgramData%, where any user can create a folder it would match\n"},
+      {ScriptBody("Get-Item -Path \"${env:LOCALAPPDATA}\\Temp?\\x\""),
+       "line 2: a wildcard right after ${env:LOCALAPPDATA}, where any user can create a folder it would match\n"},
+      {ScriptBody("$p = '%TEMP%*'"),
+       "line 2: a wildcard appended to %TEMP%, where any user can create a folder it would match\n"},
+      {"del /q \"%SystemRoot%\\Temp\\*\"\n",
+       "line 1: a wildcard right after %SystemRoot%\\Temp, where any user can create a folder it would match\n"},
+      {ScriptBody("Get-ChildItem -Path 'D:\\Users\\*\\AppData'"),
+       "line 2: a wildcard right after D:\\Users, where any user can create a folder it would match\n"},
+      // Below folders only administrators can write, after a user folder's
+      // own subfolder, and in registry paths, wildcards stay.
+      {"del /q \"%SYSTEMROOT%\\Prefetch\\*.pf\"\n", ""},
+      {ScriptBody("$p = '%ProgramFiles%\\NVIDIA Corporation\\*'; $q = '%APPDATA%\\Microsoft\\Recent\\*.lnk'"), ""},
+      {ScriptBody("Get-Item -Path 'HKCU:\\Software\\*'; $pattern = $folder + '*'"), ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Lint(c.body), c.problems) << c.body.substr(0, 300);
+}
+
+// No deletion that goes through a tree by path: rd /s, del /s and their
+// kin in batch lines or scripts, PowerShell's -Recurse in a step that works
+// on files, Directory.Delete with recursion.
+TEST(LintBody, RefusesDeletionsThatCanFollowLinks) {
+  const std::string batch =
+      "\" deletes a tree by path and can be led through a junction: use Clear directory "
+      "contents or Delete directory\n";
+  const std::string recurse =
+      "line 2: -Recurse in a step that works on files: Windows PowerShell 5.1 follows junctions through it; delete and "
+      "walk trees with [QfFileTree]\n";
+  struct Case {
+    std::string body;
+    std::string problems;
+  };
+  const std::vector<Case> cases = {
+      {"rd /s /q \"%TEMP%\\x\"\n", "line 1: \"rd /s" + batch},
+      {"if exist x RMDIR /Q /S x\n", "line 1: \"rmdir /s" + batch},
+      {"for %%d in (a b) do (del /f /s /q \"%%~d\\*\" >nul 2>&1)\n", "line 1: \"del /s" + batch},
+      {"erase /S x & echo done\n", "line 1: \"erase /s" + batch},
+      {ScriptBody("cmd /c rd /s /q $path"), "line 2: \"rd /s" + batch},
+      // The Recycle Bin step this program used to have, and the old folder walk.
+      {ScriptBody("foreach ($item in @((New-Object -ComObject Shell.Application).Namespace(0xA).Items())) { "
+                  "Remove-Item -LiteralPath $item.Path -Recurse -Force }"),
+       recurse},
+      {ScriptBody("$p = '%LOCALAPPDATA%\\Cache\\*'; Get-ChildItem -Path $p -Force -Recurse | Remove-Item -Force"),
+       recurse},
+      {ScriptBody("[System.IO.Directory]::Delete($path, $true)"),
+       "line 2: Directory.Delete with recursion deletes a tree by path; delete trees with [QfFileTree]\n"},
+      // Not a tree: non-recursive deletion, a switch of another command, and
+      // a registry step.
+      {"rd /q x\ndel /q /f x\necho /s\ndir /s x\n", ""},
+      {ScriptBody(
+           "$path = $hive + ':' + $keyName.Substring($hive.Length); Remove-Item -LiteralPath $path -Recurse -Force"),
+       ""},
+      {ScriptBody("[System.IO.Directory]::Delete($path, $false)"), ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Lint(c.body), c.problems) << c.body.substr(0, 300);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -42,9 +43,16 @@ std::vector<std::string> CommentLines(const std::string& body) {
   return comments;
 }
 
+// Every step script first narrows PowerShell's module path; the tests read
+// what follows.
+const std::string kModulePath = "$env:PSModulePath = \"$PSHOME\\Modules\"; ";
+
 std::vector<std::string> Scripts(const std::string& body) {
   std::vector<std::string> scripts;
-  for (const StepScript& step : StepScripts(body)) scripts.push_back(step.script);
+  for (const StepScript& step : StepScripts(body)) {
+    EXPECT_EQ(step.script.rfind(kModulePath, 0), 0u) << step.script.substr(0, 200);
+    scripts.push_back(step.script.substr(std::min(kModulePath.size(), step.script.size())));
+  }
   return scripts;
 }
 
@@ -87,7 +95,7 @@ TEST(ScriptBody, SetRegistryValueIsOneHeaderAndOneStepLineWithItsFailureBookkeep
                    "  data: 1\n"),
             R"body(set "QF_FAILED="
 :: Set the registry value: "HKLM\Software\Policies\Microsoft\Windows\DataCollection" value "DisableOneSettingsDownloads"
-PowerShell -ExecutionPolicy Unrestricted -Command "$registryPath = 'HKLM\Software\Policies\Microsoft\Windows\DataCollection'; $data = '1'; reg add $registryPath /v 'DisableOneSettingsDownloads' /t 'REG_DWORD' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }"
+PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $registryPath = 'HKLM\Software\Policies\Microsoft\Windows\DataCollection'; $data = '1'; reg add $registryPath /v 'DisableOneSettingsDownloads' /t 'REG_DWORD' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }"
 if errorlevel 1 set "QF_FAILED=1"
 if defined QF_FAILED exit /b 1
 )body");
@@ -108,7 +116,7 @@ TEST(ScriptBody, QuoteBacktickAndPercentVariableReachPowerShellAsWritten) {
   EXPECT_EQ(lines[1], ":: Set the registry value: \"HKCU\\Software\\Quarnfeld Test\" value \"It's `odd`\"");
   EXPECT_EQ(
       lines[2],
-      R"line(PowerShell -ExecutionPolicy Unrestricted -Command "$registryPath = 'HKCU\Software\Quarnfeld Test'; $data = '%%APPDATA%%\It''s `odd` 50%%'; $data = [System.Environment]::ExpandEnvironmentVariables($data); reg add $registryPath /v 'It''s `odd`' /t 'REG_SZ' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }")line");
+      R"line(PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $registryPath = 'HKCU\Software\Quarnfeld Test'; $data = '%%APPDATA%%\It''s `odd` 50%%'; $data = [System.Environment]::ExpandEnvironmentVariables($data); reg add $registryPath /v 'It''s `odd`' /t 'REG_SZ' /d "^""$data"^"" /f; if ($LASTEXITCODE -ne 0) { exit 1 }")line");
 
   // A double quote inside the script is written "^"" and decodes back to one.
   body = Expand(
@@ -120,7 +128,7 @@ TEST(ScriptBody, QuoteBacktickAndPercentVariableReachPowerShellAsWritten) {
             ":: Delete the registry value \"Say \"hi\" `now` %TEMP%\" from the key \"HKCU\\Software\\Classes\\.txt\" ");
   EXPECT_TRUE(StartsWith(
       lines[2],
-      R"line(PowerShell -ExecutionPolicy Unrestricted -Command "$keyName = 'HKCU\Software\Classes\.txt'; $valueName = 'Say "^""hi"^"" `now` %%TEMP%%'; try { $hive = $keyName.Split('\')[0]; )line"))
+      R"line(PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command "$env:PSModulePath = "^""$PSHOME\Modules"^""; $keyName = 'HKCU\Software\Classes\.txt'; $valueName = 'Say "^""hi"^"" `now` %%TEMP%%'; try { $hive = $keyName.Split('\')[0]; )line"))
       << lines[2];
   ASSERT_EQ(Scripts(body).size(), 1u);
   EXPECT_TRUE(StartsWith(Scripts(body)[0],
@@ -167,12 +175,13 @@ TEST(ScriptBody, EveryFamilyWritesItsHeaderLines) {
       {"clear-directory-contents:\n  directory: %TEMP%\n", {":: Clear directory contents  : \"%TEMP%\""}},
       {"clear-directory-contents:\n  directory: %TEMP%\n  with-additional-permissions: yes\n",
        {":: Clear directory contents (with additional permissions): \"%TEMP%\""}},
-      {"delete-files:\n  pattern: %TEMP%\\*.log\n", {":: Delete files matching pattern: \"%TEMP%\\*.log\""}},
-      {"delete-files:\n  pattern: %TEMP%\\*\n  with-additional-permissions: yes\n",
-       {":: Delete files matching pattern: \"%TEMP%\\*\""}},
+      {"clear-directory-contents:\n  directory: %TEMP%; C:\\Logs\\*\n",
+       {":: Clear directory contents  : \"%TEMP%\" \"C:\\Logs\""}},
+      {"delete-files:\n  pattern: %TEMP%\\Test\\*.log\n",
+       {":: Delete files matching pattern: \"%TEMP%\\Test\\*.log\""}},
+      {"delete-files:\n  pattern: %TEMP%\\Test\\*\n  with-additional-permissions: yes\n",
+       {":: Delete files matching pattern: \"%TEMP%\\Test\\*\""}},
       {"delete-directory:\n  directory: %TEMP%\\Old\n", {":: Delete directory  : \"%TEMP%\\Old\""}},
-      {"delete-directory:\n  directory: %TEMP%\\Old\n  with-additional-permissions: yes\n",
-       {":: Delete directory (with additional permissions): \"%TEMP%\\Old\""}},
       {"soft-delete:\n  pattern: C:\\Test\\*.dll\n", {":: Soft delete files matching pattern: \"C:\\Test\\*.dll\""}},
       {"soft-delete:\n  pattern: C:\\Test\\*.dll\n  with-additional-permissions: yes\n",
        {":: Soft delete files matching pattern: \"C:\\Test\\*.dll\" with additional permissions"}},
@@ -244,17 +253,69 @@ TEST(ScriptBody, TerminateProcessIsAPlainBatchLineThatRecordsItsOwnFailure) {
   EXPECT_EQ(lines[3], "if defined QF_FAILED exit /b 1");
 }
 
-TEST(ScriptBody, FilePatternsAreFormedFromTheGivenDirectory) {
+TEST(ScriptBody, FilePathsAreFormedFromTheGivenDirectory) {
   auto first_assignment = [](const std::string& source) {
     std::string script = Scripts(Expand(source)).at(0);
     return script.substr(0, script.find(';'));
   };
-  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\n"), "$pathGlobPattern = 'C:\\A\\*'");
-  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\\\n"), "$pathGlobPattern = 'C:\\A\\*'");
-  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\\*\n"), "$pathGlobPattern = 'C:\\A\\*'");
-  EXPECT_EQ(first_assignment("delete-directory:\n  directory: C:\\A\n"), "$pathGlobPattern = 'C:\\A\\'");
-  EXPECT_EQ(first_assignment("delete-directory:\n  directory: C:\\A\\\n"), "$pathGlobPattern = 'C:\\A\\'");
+  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\n"), "$directoryPaths = @('C:\\A')");
+  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\\\n"), "$directoryPaths = @('C:\\A')");
+  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A\\*\n"), "$directoryPaths = @('C:\\A')");
+  EXPECT_EQ(first_assignment("clear-directory-contents:\n  directory: C:\\A;%TEMP%\\It's\\ \n"),
+            "$directoryPaths = @('C:\\A', '%TEMP%\\It''s')");
+  EXPECT_EQ(first_assignment("delete-directory:\n  directory: C:\\A\n"), "$directoryPath = 'C:\\A'");
+  EXPECT_EQ(first_assignment("delete-directory:\n  directory: C:\\A\\\n"), "$directoryPath = 'C:\\A'");
   EXPECT_EQ(first_assignment("delete-files:\n  pattern: C:\\A\\*.log\n"), "$pathGlobPattern = 'C:\\A\\*.log'");
+}
+
+// The file steps work through [QfFileTree]: what each variant adds to the
+// script, and that none of them deletes or walks a tree by path.
+TEST(ScriptBody, FileStepsWorkThroughTheFileTreeType) {
+  auto script = [](const std::string& source) { return Scripts(Expand(source)).at(0); };
+  const std::string clear = script("clear-directory-contents:\n  directory: C:\\A\n");
+  const std::string files = script("delete-files:\n  pattern: C:\\A\\*.log\n");
+  const std::string folders = script("delete-directory:\n  directory: C:\\A\n");
+  const std::string renames = script("soft-delete:\n  pattern: C:\\A\\*.dll\n");
+  for (const std::string& text : {clear, files, folders, renames}) {
+    EXPECT_TRUE(Has(text, "public static IntPtr OpenFolder(string path, out string why)")) << text.substr(0, 300);
+    EXPECT_TRUE(Has(text, "0x200020")) << "objects are opened as themselves";
+    EXPECT_FALSE(Has(text, "-Recurse"));
+    EXPECT_FALSE(Has(text, "takeown"));
+    // The compiler's files go to the system's temporary folder, not the user's.
+    EXPECT_LT(text.find("$env:TMP = $env:TEMP = Join-Path ([System.Environment]::GetFolderPath('Windows')) 'Temp'"),
+              text.find("Add-Type"));
+  }
+  // Clearing deletes each entry with its contents; a file pattern deletes
+  // files only; Delete directory prunes; Soft delete renames.
+  EXPECT_TRUE(Has(clear, "[QfFileTree]::Remove($folder, $entry.Name, \"$folderPath\\$($entry.Name)\", $true)"));
+  EXPECT_TRUE(Has(files, "[QfFileTree]::Remove($folder, $entry.Name, $path, $false)"));
+  EXPECT_TRUE(Has(folders, "[QfFileTree]::Prune($folder, $folderPath)"));
+  EXPECT_FALSE(Has(folders, "[QfFileTree]::Remove($folder"));
+  EXPECT_TRUE(Has(renames, "[QfFileTree]::Rename($folder, $entry.Name, $entry.Name + '.OLD')"));
+  // The user shell folder guard runs before anything is opened.
+  EXPECT_LT(folders.find("User Shell Folders"), folders.find("[QfFileTree]::OpenFolder("));
+
+  // A %TEMP% path is checked to name a Temp or Tmp folder; other paths are not.
+  EXPECT_TRUE(Has(script("clear-directory-contents:\n  directory: C:\\A; %tmp%\\B\n"), "-match '^%(TEMP|TMP)%'"));
+  EXPECT_FALSE(Has(clear, "(TEMP|TMP)"));
+
+  // Recursion in Soft delete opens each folder again, never a link.
+  const std::string descent = "Rename-MatchingFiles $child $path";
+  EXPECT_TRUE(Has(script("soft-delete:\n  pattern: C:\\A\\*.dll\n  recursive: yes\n"), descent));
+  EXPECT_FALSE(Has(renames, descent));
+
+  // With additional permissions: the privileges and backup semantics, and no
+  // access rule is changed.
+  for (const std::string& source :
+       {std::string("clear-directory-contents:\n  directory: C:\\A\n"),
+        std::string("delete-files:\n  pattern: C:\\A\\*\n"), std::string("soft-delete:\n  pattern: C:\\A\\b.dll\n")}) {
+    const std::string plain = script(source);
+    const std::string privileged = script(source + "  with-additional-permissions: yes\n");
+    EXPECT_FALSE(Has(plain, "[QfFileTree]::Backup = $true"));
+    EXPECT_TRUE(Has(privileged, "if (-not [QfTokenPrivilege]::Enable())"));
+    EXPECT_LT(privileged.find("[QfTokenPrivilege]::Enable()"), privileged.find("[QfFileTree]::Backup = $true"));
+    EXPECT_FALSE(Has(privileged, "Set-Acl"));
+  }
 }
 
 TEST(ScriptBody, VariantsChangeWhatTheStepDoes) {
@@ -264,25 +325,10 @@ TEST(ScriptBody, VariantsChangeWhatTheStepDoes) {
   EXPECT_FALSE(Has(script("clear-registry-values:\n  key: HKCU\\A\n"), recursion));
   EXPECT_FALSE(Has(script("clear-registry-values:\n  key: HKCU\\A\n  recursive: no\n"), recursion));
 
-  const std::string recursive_walk = "Get-ChildItem -Path $expandedPath -Force -Recurse";
-  EXPECT_TRUE(Has(script("soft-delete:\n  pattern: C:\\A\\*.dll\n  recursive: yes\n"), recursive_walk));
-  EXPECT_FALSE(Has(script("soft-delete:\n  pattern: C:\\A\\*.dll\n"), recursive_walk));
-  EXPECT_FALSE(Has(script("delete-files:\n  pattern: C:\\A\\*.dll\n"), recursive_walk));
-  EXPECT_TRUE(Has(script("clear-directory-contents:\n  directory: C:\\A\n"), recursive_walk));
-
-  EXPECT_TRUE(Has(script("delete-files:\n  pattern: C:\\A\\*\n  with-additional-permissions: yes\n"), "takeown.exe"));
-  EXPECT_FALSE(Has(script("delete-files:\n  pattern: C:\\A\\*\n"), "takeown.exe"));
-  EXPECT_TRUE(Has(script("soft-delete:\n  pattern: C:\\A\\b.dll\n  with-additional-permissions: yes\n"),
-                  "[QfTokenPrivilege]::Enable($privilege)"));
   EXPECT_TRUE(Has(script("disable-scheduled-task:\n  folder: \\A\\\n  task: B\n  with-additional-permissions: yes\n"),
                   "System32\\Tasks"));
   EXPECT_TRUE(
       Has(script("delete-registry-value:\n  key: HKCU\\A\n  value: B\n  expected-data: C\n"), "$expectedData = 'C'"));
-
-  // The user shell folder guard runs before any ownership is taken.
-  std::string guarded =
-      script("delete-directory:\n  directory: %USERPROFILE%\\OneDrive\n  with-additional-permissions: yes\n");
-  EXPECT_LT(guarded.find("User Shell Folders"), guarded.find("takeown.exe"));
 
   std::vector<std::string> per_user = Scripts(Expand("disable-per-user-service:\n  service: CDPUserSvc\n"));
   ASSERT_EQ(per_user.size(), 2u);
@@ -304,7 +350,7 @@ TEST(ScriptBody, TemplatedBodyClearsRecordsAndReportsFailures) {
   EXPECT_EQ(lines[3], "echo first");
   EXPECT_EQ(lines[4], "set \"QF_FAILED=\"");  // before the first templated step, after plain lines
   EXPECT_EQ(lines[5], ":: Disable service(s): `DiagTrack`");
-  EXPECT_TRUE(StartsWith(lines[6], "PowerShell -ExecutionPolicy Unrestricted -Command \""));
+  EXPECT_TRUE(StartsWith(lines[6], "PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command \""));
   EXPECT_EQ(lines[7], "if errorlevel 1 set \"QF_FAILED=1\"");
   EXPECT_EQ(lines[8], ":: Suggest restarting the computer for changes to take effect");
   EXPECT_EQ(lines[10], "if errorlevel 1 set \"QF_FAILED=1\"");
@@ -400,9 +446,15 @@ TEST(ScriptBody, ParametersAreCheckedAndErrorsNameTheLine) {
        "line 2: a path begins with a drive (C:\\...) or an environment variable (%NAME%)"},
       {"clear-directory-contents:\n  directory: C:\\\n",
        "line 2: a path begins with a drive (C:\\...) or an environment variable (%NAME%)"},
-      {"delete-files:\n  pattern: C:\\Logs\\*.log\n  with-additional-permissions: yes\n",
-       "line 2: with additional permissions the path may end with \\* but holds no other wildcard (takeown and "
-       "icacls take none)"},
+      {"delete-files:\n  pattern: C:\\Logs\\*\\today.log\n",
+       "line 2: a pattern ends with the file names it matches; only that last part holds wildcards"},
+      {"soft-delete:\n  pattern: C:\\Logs\\\n",
+       "line 2: a pattern ends with the file names it matches; only that last part holds wildcards"},
+      {"clear-directory-contents:\n  directory: C:\\A; Temp\n",
+       "line 2: a path begins with a drive (C:\\...) or an environment variable (%NAME%)"},
+      {"delete-directory:\n  directory: C:\\A;C:\\B\n", "line 2: a path cannot hold a double quote or a semicolon"},
+      {"delete-directory:\n  directory: C:\\A\n  with-additional-permissions: yes\n",
+       "line 3: delete-directory takes no parameter \"with-additional-permissions\""},
       {"terminate-process:\n  executable: a&b.exe\n",
        "line 2: an executable file name such as app.exe (letters, digits, . _ - and space)"},
       {"editor-setting:\n  key: a.b\n  value: {\"x\": 1}\n",

@@ -8,6 +8,8 @@
 #     powershell.exe does nothing and exits 0);
 #   - the same body with its step lines replaced by a stand-in that exits 1
 #     exits with 1, though the footer's "exit /b 0" follows;
+#   - a plain line after a templated step that records its failure makes the
+#     body exit with 1;
 #   - the terminate-process batch line skips a process that is not running
 #     and records a failed taskkill.
 # Usage: tests/wine/body_batch_check.sh BUILD_DIR (the windows preset's build
@@ -87,13 +89,23 @@ separator
 run_real "$work/templated.body"
 expect "templated body, every step succeeds" "$code" 0
 
-sed 's/^PowerShell -ExecutionPolicy Unrestricted -Command .*/cmd \/c exit 1/' "$work/templated.body" >"$work/failing.body"
+sed 's/^PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command .*/cmd \/c exit 1/' "$work/templated.body" >"$work/failing.body"
 run_real "$work/failing.body"
 expect "templated body, its steps exit 1" "$code" 1
 
-sed '0,/^PowerShell -ExecutionPolicy Unrestricted -Command .*/s//cmd \/c exit 1/' "$work/templated.body" >"$work/one.body"
+sed '0,/^PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command .*/s//cmd \/c exit 1/' "$work/templated.body" >"$work/one.body"
 run_body "$work/one.body"
 expect "templated body, its first step exits 1" "$code" 1
+
+# A plain line after a templated step records its failure in the same flag.
+expand "disable-service:
+  service: QuarnfeldBodyCheck
+plain:
+  reg add \"HKQF\\Software\\Quarnfeld\" /v Flag /t REG_DWORD /d 1 /f >nul 2>&1
+  if errorlevel 1 set \"QF_FAILED=1\"
+" "$work/recorded.body"
+run_real "$work/recorded.body"
+expect "templated body, a failed plain line after its step" "$code" 1
 
 expand "terminate-process:
   executable: quarnfeld-not-running.exe

@@ -1,8 +1,10 @@
 // The loader's export, the log, the timers and the environment object.
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -96,6 +98,33 @@ HRESULT STDMETHODCALLTYPE CreateController(ICoreWebView2Environment*, HWND paren
   return S_OK;
 }
 
+// The WEBVIEW2_* variables of this process, "NAME=VALUE" joined by spaces, or
+// "none": the real loader reads them before its arguments.
+std::string WebViewVariables() {
+  std::string found;
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+      if (_wcsnicmp(entry, L"WEBVIEW2_", 9) != 0) continue;
+      if (!found.empty()) found += ' ';
+      found += Utf8(entry);
+    }
+    FreeEnvironmentStringsW(block);
+  }
+  return found.empty() ? "none" : found;
+}
+
+// The real loader loads a system DLL that is no KnownDLL by name (version.dll,
+// to read the runtime's version); the stand-in does the same and says where
+// the DLL came from. It asks for winhttp.dll, since under Wine version.dll is
+// already mapped by Wine's own user32 before the program runs.
+std::string LibraryByName() {
+  HMODULE module = LoadLibraryW(L"winhttp.dll");
+  if (module == nullptr) return "(not loaded)";
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
+  return Utf8(path);
+}
+
 }  // namespace
 
 void Log(const std::string& line) {
@@ -131,7 +160,15 @@ std::string Variable(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
-bool Failing(std::string_view what) { return Variable("QF_WV2_FAIL") == what; }
+bool Failing(std::string_view what) {
+  const std::string failures = Variable("QF_WV2_FAIL");
+  for (size_t start = 0; start <= failures.size();) {
+    const size_t end = std::min(failures.find(',', start), failures.size());
+    if (std::string_view(failures).substr(start, end - start) == what) return true;
+    start = end + 1;
+  }
+  return false;
+}
 
 void Schedule(UINT delayMs, std::function<void()> action) {
   const UINT_PTR timer = SetTimer(nullptr, 0, delayMs, &RunScheduled);
@@ -164,6 +201,8 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
   Log("CreateCoreWebView2EnvironmentWithOptions browserFolder=" + Utf8(browserExecutableFolder) +
       " userDataFolder=" + Utf8(userDataFolder) + " options=" + (environmentOptions ? "set" : "(null)") +
       " handler=" + (handler ? "set" : "(null)") + " apartment=" + (singleThreaded ? "STA" : "not-STA"));
+  Log("Loader environment: " + WebViewVariables());
+  Log("Loader winhttp.dll: " + LibraryByName());
   // The real loader needs a single-threaded apartment on the calling thread.
   if (!singleThreaded) return SUCCEEDED(apartmentResult) ? RPC_E_CHANGED_MODE : CO_E_NOTINITIALIZED;
   if (Failing("loader")) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);

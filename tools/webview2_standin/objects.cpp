@@ -20,6 +20,7 @@ std::string IidName(REFIID iid) {
   if (IsEqualIID(iid, __uuidof(ICoreWebView2Controller2))) return "ICoreWebView2Controller2";
   if (IsEqualIID(iid, __uuidof(ICoreWebView2))) return "ICoreWebView2";
   if (IsEqualIID(iid, __uuidof(ICoreWebView2Settings))) return "ICoreWebView2Settings";
+  if (IsEqualIID(iid, __uuidof(ICoreWebView2Settings3))) return "ICoreWebView2Settings3";
   if (IsEqualIID(iid, __uuidof(ICoreWebView2WebMessageReceivedEventArgs))) {
     return "ICoreWebView2WebMessageReceivedEventArgs";
   }
@@ -83,14 +84,16 @@ HRESULT STDMETHODCALLTYPE Unused(void* iface) {
 struct Settings {
   static constexpr char kName[] = "Settings";
   static bool Answers(REFIID iid) {
-    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(ICoreWebView2Settings));
+    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(ICoreWebView2Settings)) ||
+           (IsEqualIID(iid, __uuidof(ICoreWebView2Settings3)) && !Failing("settings3"));
   }
-  ICoreWebView2Settings iface;
+  // One table serves both interfaces: Settings3's begins with Settings'.
+  ICoreWebView2Settings3 iface;
   ULONG references = 1;
 };
 
-template <const char* kMethod>
-HRESULT STDMETHODCALLTYPE PutSetting(ICoreWebView2Settings*, BOOL value) {
+template <const char* kMethod, typename Interface = ICoreWebView2Settings>
+HRESULT STDMETHODCALLTYPE PutSetting(Interface*, BOOL value) {
   Log(std::string("Settings.") + kMethod + " " + std::to_string(value));
   return S_OK;
 }
@@ -98,6 +101,34 @@ constexpr char kStatusBar[] = "put_IsStatusBarEnabled";
 constexpr char kDevTools[] = "put_AreDevToolsEnabled";
 constexpr char kContextMenus[] = "put_AreDefaultContextMenusEnabled";
 constexpr char kZoomControl[] = "put_IsZoomControlEnabled";
+constexpr char kBrowserKeys[] = "put_AreBrowserAcceleratorKeysEnabled";
+
+// ---------------------------------------------------------------- navigation and new-window event arguments
+
+// Arguments that take one answer from the program (put_Cancel, put_Handled)
+// and write it to *answer, where the page reads it after the call.
+template <typename Interface, const char* kObjectName, const char* kMethod>
+struct AnswerArgs {
+  static constexpr const char* kName = kObjectName;
+  static bool Answers(REFIID iid) {
+    return IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(Interface));
+  }
+  static HRESULT STDMETHODCALLTYPE Put(Interface* iface, BOOL value) {
+    Log(std::string(kName) + "." + kMethod + " " + std::to_string(value));
+    *From<AnswerArgs>(iface)->answer = value;
+    return S_OK;
+  }
+  Interface iface;
+  ULONG references = 1;
+  BOOL* answer;
+};
+
+constexpr char kNavigationArgs[] = "NavigationArgs";
+constexpr char kNewWindowArgs[] = "NewWindowArgs";
+constexpr char kPutCancel[] = "put_Cancel";
+constexpr char kPutHandled[] = "put_Handled";
+using NavigationArgs = AnswerArgs<ICoreWebView2NavigationStartingEventArgs, kNavigationArgs, kPutCancel>;
+using NewWindowArgs = AnswerArgs<ICoreWebView2NewWindowRequestedEventArgs, kNewWindowArgs, kPutHandled>;
 
 // ---------------------------------------------------------------- event arguments
 
@@ -173,7 +204,12 @@ struct WebView {
   }
   ICoreWebView2 iface;
   ULONG references = 1;
-  ~WebView() { SetPageHandler(nullptr); }
+  ~WebView() {
+    SetPageHandler(nullptr);
+    SetNavigationHandler(Navigation::kDocument, nullptr);
+    SetNavigationHandler(Navigation::kFrame, nullptr);
+    SetNewWindowHandler(nullptr);
+  }
 };
 
 HRESULT STDMETHODCALLTYPE GetSettings(ICoreWebView2*, ICoreWebView2Settings** settings) {
@@ -182,6 +218,8 @@ HRESULT STDMETHODCALLTYPE GetSettings(ICoreWebView2*, ICoreWebView2Settings** se
   return S_OK;
 }
 
+// Like the runtime, the navigation starts from the message loop, and the page
+// loads only when no handler cancelled it.
 HRESULT STDMETHODCALLTYPE NavigateToString(ICoreWebView2* iface, LPCWSTR html) {
   const std::wstring_view text = html == nullptr ? std::wstring_view() : std::wstring_view(html);
   Log("WebView.NavigateToString " + std::to_string(text.size()) + " UTF-16 units");
@@ -193,7 +231,33 @@ HRESULT STDMETHODCALLTYPE NavigateToString(ICoreWebView2* iface, LPCWSTR html) {
       std::fclose(file);
     }
   }
-  PageNavigated(iface);
+  iface->AddRef();
+  Schedule(10, [iface] {
+    if (StartNavigation(iface, Navigation::kDocument, kNavigateToStringUri)) PageNavigated(iface);
+    iface->Release();
+  });
+  return S_OK;
+}
+
+template <Navigation kKind>
+HRESULT STDMETHODCALLTYPE AddNavigationStarting(ICoreWebView2*, ICoreWebView2NavigationStartingEventHandler* handler,
+                                                EventRegistrationToken* token) {
+  Log(std::string("WebView.") +
+      (kKind == Navigation::kDocument ? "add_NavigationStarting" : "add_FrameNavigationStarting") +
+      " handler=" + (handler ? "set" : "(null)"));
+  if (handler == nullptr || token == nullptr) return E_INVALIDARG;
+  if (Failing(kKind == Navigation::kDocument ? "navigation-handler" : "frame-navigation-handler")) return E_FAIL;
+  SetNavigationHandler(kKind, handler);
+  token->value = 2 + static_cast<int>(kKind);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AddNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                EventRegistrationToken* token) {
+  Log(std::string("WebView.add_NewWindowRequested handler=") + (handler ? "set" : "(null)"));
+  if (handler == nullptr || token == nullptr) return E_INVALIDARG;
+  SetNewWindowHandler(handler);
+  token->value = 4;
   return S_OK;
 }
 
@@ -263,26 +327,49 @@ HRESULT STDMETHODCALLTYPE PutDefaultBackgroundColor(ICoreWebView2Controller2*, C
 ICoreWebView2Settings* NewSettings() {
   using S = Settings;
   using I = ICoreWebView2Settings;
-  static constexpr ICoreWebView2SettingsVtbl kVtbl = {&QueryInterfaceOf<S, I>,
-                                                      &AddRefOf<S, I>,
-                                                      &ReleaseOf<S, I>,
-                                                      &Unused<S, 3>,
-                                                      &Unused<S, 4>,
-                                                      &Unused<S, 5>,
-                                                      &Unused<S, 6>,
-                                                      &Unused<S, 7>,
-                                                      &Unused<S, 8>,
-                                                      &Unused<S, 9>,
-                                                      &PutSetting<kStatusBar>,
-                                                      &Unused<S, 11>,
-                                                      &PutSetting<kDevTools>,
-                                                      &Unused<S, 13>,
-                                                      &PutSetting<kContextMenus>,
-                                                      &Unused<S, 15>,
-                                                      &Unused<S, 16>,
-                                                      &Unused<S, 17>,
-                                                      &PutSetting<kZoomControl>};
-  return &(new Settings{{&kVtbl}})->iface;
+  static constexpr ICoreWebView2Settings3Vtbl kVtbl = {{&QueryInterfaceOf<S, I>,
+                                                        &AddRefOf<S, I>,
+                                                        &ReleaseOf<S, I>,
+                                                        &Unused<S, 3>,
+                                                        &Unused<S, 4>,
+                                                        &Unused<S, 5>,
+                                                        &Unused<S, 6>,
+                                                        &Unused<S, 7>,
+                                                        &Unused<S, 8>,
+                                                        &Unused<S, 9>,
+                                                        &PutSetting<kStatusBar>,
+                                                        &Unused<S, 11>,
+                                                        &PutSetting<kDevTools>,
+                                                        &Unused<S, 13>,
+                                                        &PutSetting<kContextMenus>,
+                                                        &Unused<S, 15>,
+                                                        &Unused<S, 16>,
+                                                        &Unused<S, 17>,
+                                                        &PutSetting<kZoomControl>,
+                                                        &Unused<S, 19>,
+                                                        &Unused<S, 20>},
+                                                       &Unused<S, 21>,
+                                                       &Unused<S, 22>,
+                                                       &Unused<S, 23>,
+                                                       &PutSetting<kBrowserKeys, ICoreWebView2Settings3>};
+  return (new Settings{{&kVtbl}})->iface.AsSettings();
+}
+
+ICoreWebView2NavigationStartingEventArgs* NewNavigationArgs(BOOL* cancel) {
+  using S = NavigationArgs;
+  using I = ICoreWebView2NavigationStartingEventArgs;
+  static constexpr ICoreWebView2NavigationStartingEventArgsVtbl kVtbl = {
+      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>, &Unused<S, 4>,
+      &Unused<S, 5>,           &Unused<S, 6>,   &Unused<S, 7>,    &S::Put};
+  return &(new NavigationArgs{{&kVtbl}, 1, cancel})->iface;
+}
+
+ICoreWebView2NewWindowRequestedEventArgs* NewNewWindowArgs(BOOL* handled) {
+  using S = NewWindowArgs;
+  using I = ICoreWebView2NewWindowRequestedEventArgs;
+  static constexpr ICoreWebView2NewWindowRequestedEventArgsVtbl kVtbl = {
+      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>, &ReleaseOf<S, I>, &Unused<S, 3>, &Unused<S, 4>, &Unused<S, 5>, &S::Put};
+  return &(new NewWindowArgs{{&kVtbl}, 1, handled})->iface;
 }
 
 ICoreWebView2WebMessageReceivedEventArgs* NewEventArgs(std::wstring source, bool asString, std::wstring message) {
@@ -297,14 +384,29 @@ ICoreWebView2WebMessageReceivedEventArgs* NewEventArgs(std::wstring source, bool
 ICoreWebView2* NewWebView() {
   using S = WebView;
   using I = ICoreWebView2;
-  static constexpr ICoreWebView2Vtbl kVtbl = {
-      &QueryInterfaceOf<S, I>, &AddRefOf<S, I>,   &ReleaseOf<S, I>,      &GetSettings,   &Unused<S, 4>,
-      &Unused<S, 5>,           &NavigateToString, &Unused<S, 7>,         &Unused<S, 8>,  &Unused<S, 9>,
-      &Unused<S, 10>,          &Unused<S, 11>,    &Unused<S, 12>,        &Unused<S, 13>, &Unused<S, 14>,
-      &Unused<S, 15>,          &Unused<S, 16>,    &Unused<S, 17>,        &Unused<S, 18>, &Unused<S, 19>,
-      &Unused<S, 20>,          &Unused<S, 21>,    &Unused<S, 22>,        &Unused<S, 23>, &Unused<S, 24>,
-      &Unused<S, 25>,          &Unused<S, 26>,    &Unused<S, 27>,        &Unused<S, 28>, &Unused<S, 29>,
-      &Unused<S, 30>,          &Unused<S, 31>,    &PostWebMessageAsJson, &Unused<S, 33>, &AddWebMessageReceived};
+  static constexpr ICoreWebView2Vtbl kVtbl = {&QueryInterfaceOf<S, I>, &AddRefOf<S, I>,
+                                              &ReleaseOf<S, I>,        &GetSettings,
+                                              &Unused<S, 4>,           &Unused<S, 5>,
+                                              &NavigateToString,       &AddNavigationStarting<Navigation::kDocument>,
+                                              &Unused<S, 8>,           &Unused<S, 9>,
+                                              &Unused<S, 10>,          &Unused<S, 11>,
+                                              &Unused<S, 12>,          &Unused<S, 13>,
+                                              &Unused<S, 14>,          &Unused<S, 15>,
+                                              &Unused<S, 16>,          &AddNavigationStarting<Navigation::kFrame>,
+                                              &Unused<S, 18>,          &Unused<S, 19>,
+                                              &Unused<S, 20>,          &Unused<S, 21>,
+                                              &Unused<S, 22>,          &Unused<S, 23>,
+                                              &Unused<S, 24>,          &Unused<S, 25>,
+                                              &Unused<S, 26>,          &Unused<S, 27>,
+                                              &Unused<S, 28>,          &Unused<S, 29>,
+                                              &Unused<S, 30>,          &Unused<S, 31>,
+                                              &PostWebMessageAsJson,   &Unused<S, 33>,
+                                              &AddWebMessageReceived,  &Unused<S, 35>,
+                                              &Unused<S, 36>,          &Unused<S, 37>,
+                                              &Unused<S, 38>,          &Unused<S, 39>,
+                                              &Unused<S, 40>,          &Unused<S, 41>,
+                                              &Unused<S, 42>,          &Unused<S, 43>,
+                                              &AddNewWindowRequested};
   return &(new WebView{{&kVtbl}})->iface;
 }
 

@@ -5,6 +5,11 @@
 //   await <text>                 wait until a message posted to the page after
 //                                the previous await contains <text> (90 s at most)
 //   wait <ms>                    let the program run for a while
+//   navigate <uri>               the page starts a navigation of the document
+//                                (a link, a script setting location, a reload)
+//   frame-navigate <uri>         a frame of the page starts a navigation
+//   new-window <uri>             the page asks for a new window (window.open,
+//                                a link with a target)
 // In a posted text, $id{<tweak name>} becomes the id that the latest "init"
 // gave the tweak of that name. Blank lines and lines starting with # are skipped.
 #include <cstdio>
@@ -21,6 +26,8 @@ namespace {
 constexpr DWORD kAwaitLimitMs = 90000;
 
 ICoreWebView2WebMessageReceivedEventHandler* g_handler = nullptr;
+ICoreWebView2NavigationStartingEventHandler* g_navigationHandlers[2] = {};
+ICoreWebView2NewWindowRequestedEventHandler* g_newWindowHandler = nullptr;
 ICoreWebView2* g_webView = nullptr;
 std::vector<std::string> g_lines;
 size_t g_next = 0;
@@ -68,6 +75,27 @@ void Post(const std::string& source, bool asString, const std::string& text) {
   args->Release();
 }
 
+// Keeps one reference to `handler` in `slot`, releasing the one it held.
+template <typename Handler>
+void Keep(Handler*& slot, Handler* handler, const char* name) {
+  if (handler != nullptr) handler->AddRef();
+  if (slot != nullptr) Log(std::string(name) + ".Release -> " + std::to_string(slot->Release()));
+  slot = handler;
+}
+
+const char* KindName(Navigation kind) { return kind == Navigation::kDocument ? "" : "Frame"; }
+
+void NewWindow(const std::string& uri) {
+  BOOL handled = FALSE;
+  if (g_newWindowHandler != nullptr) {
+    ICoreWebView2NewWindowRequestedEventArgs* args = NewNewWindowArgs(&handled);
+    const HRESULT result = g_newWindowHandler->Invoke(g_webView, args);
+    Log("NewWindowRequestedEventHandler.Invoke returned " + Hex(result));
+    args->Release();
+  }
+  Log("NewWindowRequested " + uri + (handled ? " -> handled" : " -> window opened"));
+}
+
 void Step() {
   while (g_next < g_lines.size()) {
     const std::string& line = g_lines[g_next];
@@ -109,6 +137,18 @@ void Step() {
       Schedule(50, &Step);
       return;
     }
+    if (command == "navigate" || command == "frame-navigate") {
+      ++g_next;
+      StartNavigation(g_webView, command == "navigate" ? Navigation::kDocument : Navigation::kFrame, rest);
+      Schedule(1, &Step);
+      return;
+    }
+    if (command == "new-window") {
+      ++g_next;
+      NewWindow(rest);
+      Schedule(1, &Step);
+      return;
+    }
     if (command == "wait") {
       Log("Page wait " + rest);
       ++g_next;
@@ -136,6 +176,27 @@ void PageNavigated(ICoreWebView2* webView) {
 }
 
 void PageReceived(const std::string& json) { g_received.push_back(json); }
+
+void SetNavigationHandler(Navigation kind, ICoreWebView2NavigationStartingEventHandler* handler) {
+  Keep(g_navigationHandlers[static_cast<int>(kind)], handler,
+       kind == Navigation::kDocument ? "NavigationStartingEventHandler" : "FrameNavigationStartingEventHandler");
+}
+
+void SetNewWindowHandler(ICoreWebView2NewWindowRequestedEventHandler* handler) {
+  Keep(g_newWindowHandler, handler, "NewWindowRequestedEventHandler");
+}
+
+bool StartNavigation(ICoreWebView2* sender, Navigation kind, const std::string& uri) {
+  BOOL cancel = FALSE;
+  if (ICoreWebView2NavigationStartingEventHandler* handler = g_navigationHandlers[static_cast<int>(kind)]) {
+    ICoreWebView2NavigationStartingEventArgs* args = NewNavigationArgs(&cancel);
+    const HRESULT result = handler->Invoke(sender, args);
+    Log(std::string(KindName(kind)) + "NavigationStartingEventHandler.Invoke returned " + Hex(result));
+    args->Release();
+  }
+  Log(std::string(KindName(kind)) + "NavigationStarting " + uri + (cancel ? " -> cancelled" : " -> allowed"));
+  return !cancel;
+}
 
 void SetPageHandler(ICoreWebView2WebMessageReceivedEventHandler* handler) {
   if (handler != nullptr) handler->AddRef();

@@ -13,7 +13,17 @@
 #include <string>
 #include <string_view>
 
-inline constexpr std::string_view kStepLinePrefix = "PowerShell -ExecutionPolicy Unrestricted -Command ";
+// PowerShell runs elevated: -NoProfile keeps every profile script out,
+// -NonInteractive makes a prompt fail the step instead of waiting for an
+// answer that never comes from a hidden window.
+inline constexpr std::string_view kStepLinePrefix =
+    "PowerShell -NoProfile -NonInteractive -ExecutionPolicy Unrestricted -Command ";
+// The first statement of every step script. Windows PowerShell builds its
+// module path at start-up from the environment and the user's own settings
+// (HKCU\Environment, the Documents folder) and loads the first module on it
+// that offers a command the script names; the step narrows the path to the
+// modules that ship with Windows before it names any command.
+inline constexpr std::string_view kModulePathReset = "$env:PSModulePath = \"$PSHOME\\Modules\"";
 inline constexpr std::string_view kFailureReset = "set \"QF_FAILED=\"";
 inline constexpr std::string_view kFailureRecord = "if errorlevel 1 set \"QF_FAILED=1\"";
 inline constexpr std::string_view kFailureExit = "if defined QF_FAILED exit /b 1";

@@ -3,7 +3,9 @@
 #include "tools/generators/script_body/body_format.h"
 #include "tools/generators/script_body/version_guard.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 
 namespace {
@@ -42,6 +44,64 @@ constexpr std::string_view kEarlierNote = "This operation will not run on Window
 constexpr std::string_view kLaterNote = "This operation will not run on Windows versions later than ";
 
 bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// The position of the first case-insensitive occurrence of word in text at
+// or after from; npos when there is none.
+size_t FindNoCase(std::string_view text, std::string_view word, size_t from = 0) {
+  for (size_t i = from; i + word.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < word.size() && Lower(text[i + k]) == Lower(word[k])) ++k;
+    if (k == word.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; }
+
+// Where a command word (powershell, rd, del, ...) stands in a line: at the
+// start or after a separator, and followed by ".exe" (when exe_allowed), a
+// blank, a quote or the end. Finds every occurrence, case-insensitively.
+std::vector<size_t> CommandWords(std::string_view line, std::string_view word, bool exe_allowed) {
+  std::vector<size_t> found;
+  for (size_t at = FindNoCase(line, word); at != std::string_view::npos; at = FindNoCase(line, word, at + 1)) {
+    if (at > 0 && (IsWordChar(line[at - 1]) || line[at - 1] == '$' || line[at - 1] == '.' || line[at - 1] == ':')) {
+      continue;
+    }
+    size_t end = at + word.size();
+    if (exe_allowed && FindNoCase(line.substr(end, 4), ".exe") == 0) end += 4;
+    if (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '"' && line[end] != '\'') continue;
+    found.push_back(at);
+  }
+  return found;
+}
+
+// Every call of PowerShell in a line carries -NoProfile and -NonInteractive
+// before the command it is given: an elevated PowerShell may load no
+// profile script, and a prompt must fail instead of waiting.
+void CheckPowerShellCalls(std::string_view line, int number, std::vector<LintProblem>* problems) {
+  for (std::string_view shell : {std::string_view("powershell"), std::string_view("pwsh")}) {
+    std::vector<size_t> calls = CommandWords(line, shell, true);
+    for (size_t i = 0; i < calls.size(); ++i) {
+      size_t end = i + 1 < calls.size() ? calls[i + 1] : line.size();
+      std::string_view call = line.substr(calls[i], end - calls[i]);
+      size_t command = call.size();
+      for (std::string_view start : {" -Command", " -c ", " -File", " -EncodedCommand"}) {
+        command = std::min(command, FindNoCase(call, start));
+      }
+      std::string_view switches = call.substr(0, command);
+      for (std::string_view needed : {" -NoProfile", " -NonInteractive"}) {
+        size_t at = FindNoCase(switches, needed);
+        if (at == std::string_view::npos ||
+            (at + needed.size() < switches.size() && IsWordChar(switches[at + needed.size()]))) {
+          problems->push_back({number, "a PowerShell call without " + std::string(needed.substr(1)) +
+                                           " before its command (it runs elevated)"});
+        }
+      }
+    }
+  }
+}
 
 std::vector<std::string_view> SplitLines(std::string_view body) {
   std::vector<std::string_view> lines;
@@ -141,6 +201,182 @@ void CheckGuard(std::string_view script, GuardKind kind, std::string_view name, 
   if (test == std::string_view::npos || script.find("; exit 0 }", test) == std::string_view::npos) {
     problems->push_back({number, "the version guard does not compare the running version and exit with 0"});
   }
+}
+
+// Folders where a standard user can create folders of any name. A wildcard
+// in the path component right after one of them (or appended to a variable
+// that names one) can match a folder that user made, and the step would then
+// act inside it or run what it finds there.
+constexpr std::array<std::string_view, 12> kUserCreatableVariables = {
+    "SystemDrive",  "HOMEDRIVE", "ProgramData", "ALLUSERSPROFILE", "PUBLIC",   "USERPROFILE", "APPDATA",
+    "LOCALAPPDATA", "TEMP",      "TMP",         "OneDrive",        "HOMEPATH",
+};
+// Folders only administrators can write that stand right below a drive's
+// root: a wildcard appended to their variable ("$env:ProgramFiles*") matches
+// any folder beside them whose name begins alike, which a user can create.
+constexpr std::array<std::string_view, 8> kDriveChildVariables = {
+    "ProgramFiles",       "ProgramFiles(x86)", "ProgramW6432", "CommonProgramFiles", "CommonProgramFiles(x86)",
+    "CommonProgramW6432", "SystemRoot",        "windir",
+};
+// Below a drive's root, the folders where users create folders.
+constexpr std::array<std::string_view, 4> kUserCreatableBelowRoot = {"Users\\Public", "Users", "ProgramData",
+                                                                     "Windows\\Temp"};
+
+bool IsPathEnd(std::string_view text, size_t at) {
+  if (at >= text.size()) return true;
+  char c = text[at];
+  return c == '\\' || c == '/' || c == '\'' || c == '"' || c == ';' || c == ',' || c == ')' || c == '|' ||
+         (c == ' ' && at + 1 < text.size() && text[at + 1] == '-');
+}
+
+// The text from at up to the end of its path component.
+std::string_view ComponentAt(std::string_view text, size_t at) {
+  size_t end = at;
+  while (!IsPathEnd(text, end)) ++end;
+  return text.substr(at, end - at);
+}
+
+bool HasWildcard(std::string_view component) { return component.find_first_of("*?") != std::string_view::npos; }
+
+// Checks the component that follows a root ending just before at: a
+// separator and then a component without a wildcard.
+void CheckAfterRoot(std::string_view text, size_t at, std::string_view root, int number,
+                    std::vector<LintProblem>* problems) {
+  if (at < text.size() && (text[at] == '\\' || text[at] == '/') && HasWildcard(ComponentAt(text, at + 1))) {
+    problems->push_back({number, "a wildcard right after " + std::string(root) +
+                                     ", where any user can create a folder it would match"});
+  }
+}
+
+// Every spelling of an environment variable in a batch line or a PowerShell
+// script: %NAME%, $env:NAME and ${env:NAME}. Returns the end of each.
+std::vector<std::pair<size_t, size_t>> VariableSpellings(std::string_view text, std::string_view name) {
+  std::vector<std::pair<size_t, size_t>> found;
+  for (std::string head : {"%", "$env:", "${env:"}) {
+    std::string spelling = head + std::string(name) + (head == "%" ? "%" : head == "${env:" ? "}" : "");
+    for (size_t at = FindNoCase(text, spelling); at != std::string_view::npos;
+         at = FindNoCase(text, spelling, at + 1)) {
+      size_t end = at + spelling.size();
+      if (head == "$env:" && end < text.size() && (IsWordChar(text[end]) || text[end] == '(')) continue;
+      found.emplace_back(at, end);
+    }
+  }
+  return found;
+}
+
+void CheckWildcardRoots(std::string_view text, int number, std::vector<LintProblem>* problems) {
+  for (std::string_view name : kUserCreatableVariables) {
+    for (auto [at, end] : VariableSpellings(text, name)) {
+      std::string_view spelling = text.substr(at, end - at);
+      if (HasWildcard(ComponentAt(text, end))) {
+        problems->push_back({number, "a wildcard appended to " + std::string(spelling) +
+                                         ", where any user can create a folder it would match"});
+      }
+      CheckAfterRoot(text, end, spelling, number, problems);
+    }
+  }
+  for (std::string_view name : kDriveChildVariables) {
+    for (auto [at, end] : VariableSpellings(text, name)) {
+      std::string_view spelling = text.substr(at, end - at);
+      if (HasWildcard(ComponentAt(text, end))) {
+        problems->push_back({number, "a wildcard appended to " + std::string(spelling) +
+                                         ", which names a folder below the drive's root, where any user can create "
+                                         "a folder it would match"});
+      }
+      if (FindNoCase(text.substr(end), "\\Temp") == 0 && IsPathEnd(text, end + 5)) {
+        CheckAfterRoot(text, end + 5, std::string(spelling) + "\\Temp", number, problems);
+      }
+    }
+  }
+  for (size_t i = 0; i + 2 < text.size(); ++i) {
+    bool drive = std::isalpha(static_cast<unsigned char>(text[i])) && text[i + 1] == ':' && text[i + 2] == '\\' &&
+                 (i == 0 || !(IsWordChar(text[i - 1]) || text[i - 1] == '$' || text[i - 1] == ':'));
+    if (!drive) continue;
+    CheckAfterRoot(text, i + 2, "the drive's root " + std::string(text.substr(i, 3)), number, problems);
+    for (std::string_view below : kUserCreatableBelowRoot) {
+      if (FindNoCase(text.substr(i + 3), below) == 0 && IsPathEnd(text, i + 3 + below.size())) {
+        CheckAfterRoot(text, i + 3 + below.size(), text.substr(i, 3 + below.size()), number, problems);
+      }
+    }
+  }
+}
+
+// A cmd deletion that descends into a tree (rd /s, rmdir /s, del /s, erase
+// /s): it goes through the tree by path, where a folder swapped for a
+// junction between two of its steps leads it out of the tree.
+void CheckBatchTreeDeletion(std::string_view line, int number, std::vector<LintProblem>* problems) {
+  for (std::string_view command : {"rd", "rmdir", "del", "erase"}) {
+    for (size_t at : CommandWords(line, command, false)) {
+      bool quoted = false;
+      for (size_t i = at + command.size(); i < line.size(); ++i) {
+        char c = line[i];
+        if (c == '"') quoted = !quoted;
+        if (!quoted && (c == '&' || c == '|' || c == ')')) break;
+        if (!quoted && c == '/' && i + 1 < line.size() && Lower(line[i + 1]) == 's' &&
+            (i + 2 == line.size() || !IsWordChar(line[i + 2]))) {
+          // Built by appending: see PsAssign.
+          std::string message = "\"";
+          message += command;
+          message +=
+              " /s\" deletes a tree by path and can be led through a junction: use Clear directory contents "
+              "or Delete directory";
+          problems->push_back({number, message});
+          break;
+        }
+      }
+    }
+  }
+}
+
+// A file-system location named in a PowerShell script: a drive path, a .NET
+// file or folder call, a known folder, the shell, or an environment variable.
+bool NamesFileSystem(std::string_view script) {
+  for (std::string_view mark : {"[System.IO.", "GetFolderPath", "Shell.Application", "$env:", "${env:"}) {
+    if (FindNoCase(script, mark) != std::string_view::npos) return true;
+  }
+  for (size_t i = 0; i + 2 < script.size(); ++i) {
+    if (std::isalpha(static_cast<unsigned char>(script[i])) && script[i + 1] == ':' && script[i + 2] == '\\' &&
+        (i == 0 || !IsWordChar(script[i - 1]))) {
+      return true;
+    }
+    if (script[i] == '%' && std::isalpha(static_cast<unsigned char>(script[i + 1]))) {
+      size_t end = script.find('%', i + 1);
+      if (end != std::string_view::npos &&
+          script.substr(i + 1, end - i - 1).find_first_of(" '\"") == std::string_view::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// A PowerShell script that deletes or walks a folder tree by itself: Windows
+// PowerShell 5.1's Remove-Item -Recurse and Get-ChildItem -Recurse follow
+// junctions, and Directory.Delete(path, $true) deletes by path. -Recurse
+// stays allowed in a script that names no file-system location (a registry
+// step). The module path reset that begins every step is not looked at.
+void CheckScriptTreeDeletion(std::string_view script, int number, std::vector<LintProblem>* problems) {
+  std::string reset = std::string(kModulePathReset) + "; ";
+  if (StartsWith(script, reset)) script.remove_prefix(reset.size());
+  size_t recurse = FindNoCase(script, "-Recurse");
+  while (recurse != std::string_view::npos && recurse + 8 < script.size() && IsWordChar(script[recurse + 8])) {
+    recurse = FindNoCase(script, "-Recurse", recurse + 1);
+  }
+  if (recurse != std::string_view::npos && NamesFileSystem(script)) {
+    problems->push_back({number,
+                         "-Recurse in a step that works on files: Windows PowerShell 5.1 follows junctions "
+                         "through it; delete and walk trees with [QfFileTree]"});
+  }
+  for (size_t at = FindNoCase(script, "Directory]::Delete("); at != std::string_view::npos;
+       at = FindNoCase(script, "Directory]::Delete(", at + 1)) {
+    size_t close = script.find(')', at);
+    if (FindNoCase(script.substr(at, close - at), "$true") != std::string_view::npos) {
+      problems->push_back({number,
+                           "Directory.Delete with recursion deletes a tree by path; delete trees with "
+                           "[QfFileTree]"});
+    }
+  }
+  CheckBatchTreeDeletion(script, number, problems);
 }
 
 }  // namespace
@@ -254,6 +490,11 @@ std::vector<LintProblem> LintBody(std::string_view body) {
       if (first_record == 0) first_record = number;
     }
     if (IsDashLine(line)) CheckDashLine(lines, i, &problems);
+    if (!IsComment(line)) CheckPowerShellCalls(line, number, &problems);
+    if (!IsComment(line) && !StartsWith(line, kStepLinePrefix)) {
+      CheckWildcardRoots(line, number, &problems);
+      CheckBatchTreeDeletion(line, number, &problems);
+    }
 
     std::string_view version;
     if (NoteKind(line, &version).has_value()) {
@@ -305,6 +546,11 @@ std::vector<LintProblem> LintBody(std::string_view body) {
         bool guarded = script.find("$minVersion = switch") != std::string::npos ||
                        script.find("$maxVersion = switch") != std::string::npos;
         if (guarded && !noted) problems.push_back({number, "a guarded step is preceded by its version note"});
+        CheckWildcardRoots(script, number, &problems);
+        CheckScriptTreeDeletion(script, number, &problems);
+        if (!StartsWith(script, std::string(kModulePathReset) + "; ")) {
+          problems.push_back({number, "a step script begins with \"" + std::string(kModulePathReset) + "\""});
+        }
       }
       if (i + 1 >= lines.size() || lines[i + 1] != kFailureRecord) {
         problems.push_back({number, "a step line is followed by \"" + std::string(kFailureRecord) + "\""});

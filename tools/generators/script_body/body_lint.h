@@ -24,7 +24,10 @@ struct LintProblem {
 //   by the failure record; a version note and the guard in its step agree and
 //   the guard carries the whole table of its kind;
 // - result: a body that records failures clears QF_FAILED before its first
-//   step and ends with the failure exit.
+//   step and ends with the failure exit;
+// - elevation: every PowerShell call, in a step line or a plain line, carries
+//   -NoProfile and -NonInteractive before its command, and every step script
+//   begins with kModulePathReset.
 std::vector<LintProblem> LintBody(std::string_view body);
 
 // The PowerShell script that a step line hands over, decoded as cmd reads a

@@ -57,8 +57,35 @@ std::string Splice(std::string text, std::string_view marker, std::string_view r
 // after a failed statement and end with 0.
 std::string CatchUnexpected(std::string_view statements);
 
-// Statements that enable the privileges SeRestorePrivilege and
-// SeTakeOwnershipPrivilege in the step's PowerShell process (an administrator
-// holds them, disabled), so that it may take ownership of and restore the
-// owner of keys and files that it has no rights on.
+// Statements that enable the privileges SeBackupPrivilege,
+// SeRestorePrivilege and SeTakeOwnershipPrivilege in the step's PowerShell
+// process (an administrator holds them, disabled), so that it may take
+// ownership of, restore the owner of, list and delete keys and files that it
+// has no rights on.
 std::string_view EnablePrivilegesScript();
+
+// The statement that compiles C# (one type definition, written without '!'
+// and without single quotes) into the step's PowerShell process, with the
+// compiler's temporary files in the system's temporary folder.
+std::string AddTypeScript(std::string_view csharp);
+
+// What a file step does with [QfFileTree]: delete (Remove), delete empty
+// folders (Prune and Remove) or rename.
+enum class FileTreeUse { kRemove, kPrune, kRename };
+
+// The statements that define [QfFileTree] (tools/generators/script_body/
+// file_tree.cpp): OpenFolder(path, [ref]why) opens a folder from its drive's
+// root one component at a time, refusing a component that is a link or not a
+// folder; List(folder) gives its entries (Name, Attributes);
+// Remove(folder, name, shown, contents) deletes an entry as itself, after
+// its contents when contents is set; Prune(folder, shown) deletes the empty
+// folders below, keeping files and links, and says whether the folder is
+// left empty; Rename(folder, name, newName);
+// Close(handle). Every object is opened relative to its folder's handle and
+// as itself, so nothing is reached through a junction or a symbolic link.
+// Remove counts into Deleted and Failed and writes what it deleted, and a
+// warning for what it could not delete, to the step's output.
+// Privileged: the step also enables SeBackupPrivilege, SeRestorePrivilege and
+// SeTakeOwnershipPrivilege, and opens every object for backup, so that file
+// access rules stop neither listing, deleting nor renaming.
+std::string FileTreeScript(FileTreeUse use, bool privileged);

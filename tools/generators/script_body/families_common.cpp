@@ -49,15 +49,3 @@ std::string CatchUnexpected(std::string_view statements) {
   return "try { " + std::string(statements) +
          " } catch { Write-Error \"Unexpected error: $($_.Exception.Message)\"; exit 1 }";
 }
-
-std::string_view EnablePrivilegesScript() {
-  // Written without '!' (the batch wrapper's delayed expansion would eat it)
-  // and without single quotes (it stands in a PowerShell single-quoted string).
-  static const std::string script = JoinPowerShell(R"ps(
-    Add-Type -TypeDefinition 'using System; using System.Runtime.InteropServices; public static class QfTokenPrivilege { [StructLayout(LayoutKind.Sequential, Pack = 4)] struct Privileges { public int Count; public long Luid; public int Attributes; } [DllImport("advapi32.dll")] static extern bool OpenProcessToken(IntPtr process, int access, out IntPtr token); [DllImport("advapi32.dll", CharSet = CharSet.Unicode)] static extern bool LookupPrivilegeValue(string system, string name, out long luid); [DllImport("advapi32.dll", SetLastError = true)] static extern bool AdjustTokenPrivileges(IntPtr token, bool none, ref Privileges state, int length, IntPtr previous, IntPtr returned); [DllImport("kernel32.dll")] static extern bool CloseHandle(IntPtr handle); public static bool Enable(string name) { IntPtr token; if (OpenProcessToken((IntPtr)(-1), 0x28, out token) == false) { return false; } try { Privileges state = new Privileges(); state.Count = 1; state.Attributes = 2; return LookupPrivilegeValue(null, name, out state.Luid) && AdjustTokenPrivileges(token, false, ref state, 0, IntPtr.Zero, IntPtr.Zero) && Marshal.GetLastWin32Error() == 0; } finally { CloseHandle(token); } } }'
-    foreach ($privilege in @('SeRestorePrivilege', 'SeTakeOwnershipPrivilege')) {
-      if (-not [QfTokenPrivilege]::Enable($privilege)) { Write-Warning "Could not enable the privilege $privilege." }
-    }
-  )ps");
-  return script;
-}

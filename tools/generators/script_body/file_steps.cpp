@@ -1,16 +1,18 @@
 // File families: clear a directory's contents, delete files matching a
 // pattern, delete a directory, soft delete (rename to .OLD); each optionally
-// with additional permissions.
+// with additional permissions, where the step enables the backup and restore
+// privileges and opens every object for backup: access rules then stop
+// neither listing, deleting nor renaming, and no access rule is changed.
 
 #include "tools/generators/script_body/families.h"
 #include "tools/generators/script_body/powershell_text.h"
 
 #include <array>
 #include <cctype>
+#include <string>
+#include <vector>
 
 namespace {
-
-enum class FileFamily { kDirectoryContents, kFilePattern, kDirectory, kSoftDelete };
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -19,152 +21,116 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 // A path begins with a drive and names something below its root, or begins
 // with an environment variable; a relative path would act on whatever folder
 // the batch runs in.
-bool CheckPath(const SourceBlock& block, std::string_view name, std::string* error) {
-  std::string_view path = Param(block, name);
+bool CheckPath(const SourceBlock& block, std::string_view name, std::string_view path, std::string* error) {
   bool drive = path.size() > 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
                path[2] == '\\' && path[3] != '\\' && path[3] != '*';
   bool variable = path.size() > 2 && path[0] == '%' && path.find('%', 1) != std::string_view::npos;
   if (!drive && !variable) {
     return Fail(block, name, "a path begins with a drive (C:\\...) or an environment variable (%NAME%)", error);
   }
-  if (path.find('"') != std::string_view::npos) return Fail(block, name, "a path cannot hold a double quote", error);
+  if (path.find_first_of("\";") != std::string_view::npos) {
+    return Fail(block, name, "a path cannot hold a double quote or a semicolon", error);
+  }
   return true;
 }
 
-// What takeown and icacls are given: the pattern without a final "\*" and
-// without trailing backslashes. They take no wildcards.
-std::string GrantTarget(std::string_view pattern) {
-  std::string target(pattern);
-  if (EndsWith(target, "\\*")) target.resize(target.size() - 2);
-  while (!target.empty() && target.back() == '\\') target.pop_back();
-  return target;
+// A pattern names its files in its last part only: the folder it looks in is
+// named, never matched.
+bool CheckPattern(const SourceBlock& block, std::string* error) {
+  std::string_view pattern = Param(block, "pattern");
+  if (!CheckPath(block, "pattern", pattern, error)) return false;
+  size_t last = pattern.rfind('\\');
+  if (last == std::string_view::npos || pattern.substr(0, last).find_first_of("*?") != std::string_view::npos ||
+      last + 1 == pattern.size()) {
+    return Fail(block, "pattern", "a pattern ends with the file names it matches; only that last part holds wildcards",
+                error);
+  }
+  return true;
 }
 
-constexpr std::string_view kSearchStart = R"ps(
-  $expandedPath = [System.Environment]::ExpandEnvironmentVariables($pathGlobPattern)
-  Write-Host "Searching for items matching pattern: `"$($expandedPath)`"."
-)ps";
+// The directories of a "directory" value: one path, or several separated by
+// ";" (Clear directory contents), each without a trailing "\" or "\*".
+std::vector<std::string> DirectoryList(std::string_view value) {
+  std::vector<std::string> paths;
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t end = value.find(';', start);
+    if (end == std::string_view::npos) end = value.size();
+    std::string path(value.substr(start, end - start));
+    start = end + 1;
+    path.erase(0, path.find_first_not_of(' '));
+    path.erase(path.find_last_not_of(' ') + 1);
+    if (EndsWith(path, "\\*")) path.resize(path.size() - 2);
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    paths.push_back(path);
+  }
+  return paths;
+}
 
-// Takes ownership of the target for the Administrators group and grants the
-// group full control, so that the deletion is not refused.
-constexpr std::string_view kGrantFileAccess = R"ps(
-  $grantPath = $expandedPath
-  if ($grantPath.EndsWith('\*')) { $grantPath = $grantPath.Substring(0, $grantPath.Length - 2) }
-  $grantPath = $grantPath.TrimEnd('\')
-  Write-Host "Taking ownership of `"$grantPath`"."
-  $takeownArguments = @('/f', $grantPath, '/a')
-  if (-not (Test-Path -LiteralPath $grantPath -PathType Leaf)) {
-    $choicePrompt = "$(cmd /c 'choice <nul 2>nul')"
-    if ($choicePrompt.Length -ge 2) {
-      $yesLetter = "$($choicePrompt[1])"
-    } else {
-      $yesLetter = 'Y'
-      Write-Warning 'Could not read the localized letter for yes, using Y.'
+std::string PsArray(const std::vector<std::string>& values) {
+  std::string array = "@(";
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) array += ", ";
+    array += PsQuote(values[i]);
+  }
+  return array + ")";
+}
+
+// A path that begins with %TEMP% or %TMP% is worked on only when that
+// variable names a folder called Temp or Tmp, so that a variable pointing at
+// a drive's root or a data folder never leads to deleting there.
+constexpr std::string_view kTemporaryFolderCheck = R"ps(
+  if (@@GIVEN@@ -match '^%(TEMP|TMP)%') {
+    $temporaryFolder = [Environment]::ExpandEnvironmentVariables($Matches[0]).TrimEnd('\')
+    if (@('Temp', 'Tmp') -notcontains [IO.Path]::GetFileName($temporaryFolder)) {
+      Write-Warning "Skipping $folderPath, $($Matches[0]) is not a folder named Temp or Tmp: $temporaryFolder"
+      @@SKIP@@
     }
-    $takeownArguments += @('/r', '/d', $yesLetter)
   }
-  & takeown.exe @takeownArguments | Out-Null
-  if ($LASTEXITCODE -ne 0) { Write-Host "takeown ended with exit code $LASTEXITCODE for `"$grantPath`"." }
-  $adminAccount = (New-Object System.Security.Principal.SecurityIdentifier 'S-1-5-32-544').Translate([System.Security.Principal.NTAccount]).Value
-  Write-Host "Granting permissions for `"$grantPath`"."
-  $icaclsOutput = @(& icacls.exe $grantPath /grant "$($adminAccount):F" /t 2>&1 | ForEach-Object { "$_" } | Where-Object { $_.Trim() })
-  $icaclsExitCode = $LASTEXITCODE
-  $icaclsSummary = if ($icaclsOutput.Count -gt 0) { $icaclsOutput[-1] } else { '' }
-  if (($icaclsExitCode -eq 3) -or (($icaclsSummary -match '[0-9]') -and ($icaclsSummary -notmatch '[1-9]'))) {
-    Write-Host "Skipping, no items available for deletion according to: icacls `"$grantPath`" /grant `"$($adminAccount):F`" /t."
-    exit 0
-  }
-  if ($icaclsExitCode -ne 0) { Write-Warning "Failed to assign permissions for `"$grantPath`" (icacls exit code $icaclsExitCode)." }
 )ps";
 
-// Refuses to delete a folder that holds a user shell folder (Desktop,
-// Documents, ...), as happens when a cloud-sync client has moved them into its
-// own folder under the user profile.
-constexpr std::string_view kUserShellFolderGuard = R"ps(
-  try {
-    $userShellFoldersRegistryPath = 'HKCU:\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-    if (-not (Test-Path -LiteralPath $userShellFoldersRegistryPath)) {
-      Write-Host "Skipping the user shell folder check: `"$userShellFoldersRegistryPath`" does not exist."
-    } else {
-      $userShellFoldersKey = Get-Item -LiteralPath $userShellFoldersRegistryPath
-      $userShellFolderNames = @($userShellFoldersKey.GetValueNames())
-      if ($userShellFolderNames.Count -eq 0) {
-        Write-Host 'Skipping the user shell folder check: no user shell folders are registered.'
-      } else {
-        $guardedPattern = $expandedPath.TrimEnd('\') + '*'
-        $heldFolders = @()
-        foreach ($userShellFolderName in $userShellFolderNames) {
-          $userShellFolderPath = "$($userShellFoldersKey.GetValue($userShellFolderName))"
-          if ($userShellFolderPath -and ($userShellFolderPath -like $guardedPattern)) {
-            $heldFolders += "$($userShellFolderName): $($userShellFolderPath)"
-          }
-        }
-        if ($heldFolders.Count -gt 0) {
-          Write-Warning "To keep your computer running smoothly, OneDrive user folder will not be deleted. $($heldFolders -join ', ')"
-          exit 0
-        }
+bool StartsWithTemporaryFolder(std::string_view path) {
+  for (std::string_view root : {"%TEMP%", "%TMP%"}) {
+    if (path.size() >= root.size()) {
+      bool same = true;
+      for (size_t i = 0; i < root.size(); ++i) {
+        same = same && std::toupper(static_cast<unsigned char>(path[i])) == root[i];
       }
+      if (same) return true;
     }
-  } catch {
-    Write-Warning "An error occurred during verification of user shell folders. Skipping prevent potential issues. Error: $($_.Exception.Message)"
-    exit 0
+  }
+  return false;
+}
+
+// given: the variable that holds the path as the source gives it.
+std::string TemporaryFolderCheck(std::string_view path, std::string_view given, std::string_view skip) {
+  if (!StartsWithTemporaryFolder(path)) return "";
+  return Splice(Splice(JoinPowerShell(kTemporaryFolderCheck), "@@SKIP@@", skip), "@@GIVEN@@", given);
+}
+
+// $folder: the folder at $folderPath, opened from the drive's root one
+// component at a time, none of them a link; the step skips the folder when
+// it is missing or reached through a link.
+constexpr std::string_view kOpenFolder = R"ps(
+  $why = $null
+  $folder = [QfFileTree]::OpenFolder($folderPath, [ref]$why)
+  if ($folder -eq [IntPtr]::Zero) {
+    if ($why) { Write-Warning "Skipping, nothing is deleted through a link or in place of a folder: $why." } else { Write-Host "Skipping, $folderPath does not exist." }
+    @@SKIP@@
   }
 )ps";
 
-constexpr std::string_view kCollectRecursively = R"ps(
-  Write-Host 'Iterating files and directories recursively.'
-  $foundAbsolutePaths += @(Get-ChildItem -Path $expandedPath -Force -Recurse -ErrorAction SilentlyContinue | Select-Object -ExpandProperty FullName)
-)ps";
-
-constexpr std::string_view kCollectMatches = R"ps(
-  $foundAbsolutePaths += @(Get-Item -Path $expandedPath -Force -ErrorAction SilentlyContinue | Select-Object -ExpandProperty FullName)
-  $foundAbsolutePaths = @($foundAbsolutePaths | Select-Object -Unique | Sort-Object -Property { $_.Length } -Descending)
-  if ($foundAbsolutePaths.Count -eq 0) {
-    Write-Host 'Skipping, no items available.'
-    exit 0
-  }
-  Write-Host "Initiating processing of $($foundAbsolutePaths.Count) items from `"$($expandedPath)`"."
-)ps";
-
-constexpr std::string_view kSkipFolders = R"ps(
-    if (Test-Path -LiteralPath $path -PathType Container) {
-      Write-Host "Skipping, the path is not a file but a folder: $($path)."
-      $skippedCount++
-      continue
-    }
-)ps";
-
-constexpr std::string_view kKeepFilesAndFullFolders = R"ps(
-    if (Test-Path -LiteralPath $path -PathType Leaf) {
-      Write-Warning "Retaining file `"$path`" to safeguard your data."
-      continue
-    }
-    try {
-      if (@(Get-ChildItem -LiteralPath $path -Force -ErrorAction Stop | Select-Object -First 1).Count -gt 0) {
-        Write-Warning "Preserving non-empty folder `"$path`" to protect your files."
-        continue
-      }
-    } catch {
-      Write-Warning "An error occurred while processing `"$path`". Skipping to protect your data. Error: $($_.Exception.Message)"
-      continue
-    }
-)ps";
-
-constexpr std::string_view kDeleteOne = R"ps(
-    try {
-      Remove-Item -LiteralPath $path -Force -Recurse -ErrorAction Stop
-      $deletedCount++
-      Write-Host "Successfully deleted: $($path)"
-    } catch {
-      $failedCount++
-      Write-Warning "Unable to delete $($path): $_"
-    }
-  }
-)ps";
+std::string OpenFolder(std::string_view skip) { return Splice(JoinPowerShell(kOpenFolder), "@@SKIP@@", skip); }
 
 // A step that could delete nothing of what it found has failed; one that
 // deleted some items and met files in use has done what it could.
 constexpr std::string_view kDeleteSummary = R"ps(
+  $deletedCount = [QfFileTree]::Deleted
+  $failedCount = [QfFileTree]::Failed
+  if (($deletedCount + $failedCount) -eq 0) {
+    Write-Host 'Skipping, no items available.'
+    exit 0
+  }
   Write-Host "Successfully deleted $($deletedCount) items."
   if ($failedCount -gt 0) {
     Write-Warning "Failed to delete $($failedCount) items."
@@ -172,115 +138,214 @@ constexpr std::string_view kDeleteSummary = R"ps(
   }
 )ps";
 
-bool ExpandDeletion(const SourceBlock& block, FileFamily family, std::vector<Step>* steps, std::string* error) {
-  std::string_view name = family == FileFamily::kFilePattern ? "pattern" : "directory";
-  if (!CheckPath(block, name, error)) return false;
-  std::string_view given = Param(block, name);
-  std::string pattern(given);
-  if (family == FileFamily::kDirectoryContents) {
-    pattern = EndsWith(given, "\\*") ? pattern : EndsWith(given, "\\") ? pattern + "*" : pattern + "\\*";
-  } else if (family == FileFamily::kDirectory && !EndsWith(given, "\\")) {
-    pattern += "\\";
+std::string DeleteSummary() { return JoinPowerShell(kDeleteSummary); }
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";  // built by appending: see PsAssign
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+// Everything below each folder goes; a link found there is deleted as a
+// link, and its target keeps its contents.
+constexpr std::string_view kClearContents = R"ps(
+  foreach ($givenPath in $directoryPaths) {
+    $folderPath = [Environment]::ExpandEnvironmentVariables($givenPath).TrimEnd('\')
+    Write-Host "Clearing the contents of $folderPath"
+    @@CHECKS@@
+    try {
+      foreach ($entry in [QfFileTree]::List($folder)) {
+        [QfFileTree]::Remove($folder, $entry.Name, "$folderPath\$($entry.Name)", $true)
+      }
+    } finally {
+      [QfFileTree]::Close($folder)
+    }
+  }
+)ps";
+
+bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
+  std::vector<std::string> paths = DirectoryList(Param(block, "directory"));
+  std::string checks;
+  std::string shown;
+  for (const std::string& path : paths) {
+    if (!CheckPath(block, "directory", path, error)) return false;
+    if (checks.empty()) checks = TemporaryFolderCheck(path, "$givenPath", "continue");
+    if (!shown.empty()) shown += ' ';
+    shown += Quoted(path);
   }
   bool permissions = Flag(block, "with-additional-permissions");
-  if (permissions && GrantTarget(pattern).find_first_of("*?") != std::string::npos) {
-    return Fail(block, name,
-                "with additional permissions the path may end with \\* but holds no other wildcard (takeown and "
-                "icacls take none)",
-                error);
-  }
-  std::string quoted = "\"";  // built by appending: see PsAssign
-  quoted += given;
-  quoted += '"';
   Step step;
-  switch (family) {
-    case FileFamily::kDirectoryContents:
-      step.header = permissions ? "Clear directory contents (with additional permissions): " + quoted
-                                : "Clear directory contents  : " + quoted;
-      break;
-    case FileFamily::kFilePattern: step.header = "Delete files matching pattern: " + quoted; break;
-    default:
-      step.header =
-          permissions ? "Delete directory (with additional permissions): " + quoted : "Delete directory  : " + quoted;
-      break;
-  }
-  bool files = family == FileFamily::kFilePattern;
-  std::string loop = "foreach ($path in $foundAbsolutePaths) {\n";
-  if (files) loop += kSkipFolders;
-  if (family == FileFamily::kDirectory) loop += kKeepFilesAndFullFolders;
-  loop += R"ps(
-    if (-not (Test-Path -LiteralPath $path)) {
-      Write-Host "Successfully deleted: $($path) (already deleted)."
-      $deletedCount++
-      continue
+  step.header = permissions ? "Clear directory contents (with additional permissions): " + shown
+                            : "Clear directory contents  : " + shown;
+  std::string loop =
+      Splice(std::string(kClearContents), "@@CHECKS@@", JoinStatements({checks, OpenFolder("continue")}));
+  step.script = JoinStatements({
+      "$directoryPaths = " + PsArray(paths),
+      CatchUnexpected(
+          JoinStatements({FileTreeScript(FileTreeUse::kRemove, permissions), JoinPowerShell(loop), DeleteSummary()})),
+  });
+  steps->push_back(std::move(step));
+  return true;
+}
+
+// The files of one folder whose names match the pattern's last part; a
+// matching folder (a link to one too) is left alone.
+constexpr std::string_view kDeleteMatchingFiles = R"ps(
+  $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
+  Write-Host "Searching for items matching pattern: $expandedPath"
+  $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
+  $namePattern = [IO.Path]::GetFileName($expandedPath)
+  @@CHECKS@@
+  $skippedCount = 0
+  try {
+    foreach ($entry in [QfFileTree]::List($folder)) {
+      if (-not ($entry.Name -like $namePattern)) { continue }
+      $path = "$folderPath\$($entry.Name)"
+      if ($entry.Attributes -band 16) {
+        Write-Host "Skipping, the path is not a file but a folder: $($path)."
+        $skippedCount++
+        continue
+      }
+      [QfFileTree]::Remove($folder, $entry.Name, $path, $false)
     }
-  )ps";
-  loop += kDeleteOne;
+  } finally {
+    [QfFileTree]::Close($folder)
+  }
+  if ($skippedCount -gt 0) { Write-Host "Skipped $($skippedCount) items." }
+)ps";
+
+bool ExpandDeleteFiles(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
+  if (!CheckPattern(block, error)) return false;
+  std::string_view pattern = Param(block, "pattern");
+  bool permissions = Flag(block, "with-additional-permissions");
+  Step step;
+  step.header = "Delete files matching pattern: " + Quoted(pattern);
+  std::string checks =
+      JoinStatements({TemporaryFolderCheck(pattern, "$pathGlobPattern", "exit 0"), OpenFolder("exit 0")});
   step.script = JoinStatements({
       PsAssign("pathGlobPattern", pattern),
       CatchUnexpected(JoinStatements({
-          JoinPowerShell(kSearchStart),
-          files ? "$deletedCount = 0; $failedCount = 0; $skippedCount = 0" : "$deletedCount = 0; $failedCount = 0",
-          family == FileFamily::kDirectory ? JoinPowerShell(kUserShellFolderGuard) : "",
-          permissions ? JoinPowerShell(kGrantFileAccess) : "",
-          "$foundAbsolutePaths = @()",
-          files ? "" : JoinPowerShell(kCollectRecursively),
-          JoinPowerShell(kCollectMatches),
-          JoinPowerShell(loop),
-          files ? "if ($skippedCount -gt 0) { Write-Host \"Skipped $($skippedCount) items.\" }" : "",
-          JoinPowerShell(kDeleteSummary),
+          FileTreeScript(FileTreeUse::kRemove, permissions),
+          Splice(JoinPowerShell(kDeleteMatchingFiles), "@@CHECKS@@", checks),
+          DeleteSummary(),
       })),
   });
   steps->push_back(std::move(step));
   return true;
 }
 
-bool ExpandClearDirectoryContents(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
-  return ExpandDeletion(block, FileFamily::kDirectoryContents, steps, error);
-}
+// Refuses to delete a folder that holds a user shell folder (Desktop,
+// Documents, ...), as happens when a cloud-sync client has moved them into its
+// own folder under the user profile.
+constexpr std::string_view kUserShellFolderGuard = R"ps(
+  $heldFolders = @()
+  $shellFolders = Get-Item -LiteralPath 'HKCU:\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' -ErrorAction SilentlyContinue
+  if ($shellFolders) {
+    foreach ($name in $shellFolders.GetValueNames()) {
+      $shellFolder = "$($shellFolders.GetValue($name))"
+      if ($shellFolder -like "$folderPath*") { $heldFolders += "$($name): $shellFolder" }
+    }
+  }
+  if ($heldFolders.Count -gt 0) {
+    Write-Warning "To keep your computer running smoothly, OneDrive user folder will not be deleted. $($heldFolders -join ', ')"
+    exit 0
+  }
+)ps";
 
-bool ExpandDeleteFiles(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
-  return ExpandDeletion(block, FileFamily::kFilePattern, steps, error);
-}
+// Empty folders go, deepest first, and the folder itself when nothing is left
+// in it; every file and every link stays, and nothing is entered through a
+// link.
+constexpr std::string_view kDeleteEmptyFolders = R"ps(
+  $folderPath = [Environment]::ExpandEnvironmentVariables($directoryPath).TrimEnd('\')
+  Write-Host "Deleting the empty folders of $folderPath, and the folder itself when it is left empty."
+  @@GUARD@@
+  @@CHECKS@@
+  if (& { try { [QfFileTree]::Prune($folder, $folderPath) } finally { [QfFileTree]::Close($folder) } }) {
+    $parent = [QfFileTree]::OpenFolder([IO.Path]::GetDirectoryName($folderPath), [ref]$why)
+    if ($parent -eq [IntPtr]::Zero) { throw "cannot open the folder above $($folderPath): $why" }
+    try { [QfFileTree]::Remove($parent, [IO.Path]::GetFileName($folderPath), $folderPath, $false) } finally { [QfFileTree]::Close($parent) }
+  } else {
+    Write-Warning "Preserving non-empty folder $folderPath to protect your files."
+  }
+)ps";
 
 bool ExpandDeleteDirectory(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
-  return ExpandDeletion(block, FileFamily::kDirectory, steps, error);
+  std::string_view given = Param(block, "directory");
+  if (!CheckPath(block, "directory", given, error)) return false;
+  std::string path = DirectoryList(given).front();
+  Step step;
+  step.header = "Delete directory  : " + Quoted(given);
+  std::string template_text =
+      Splice(JoinPowerShell(kDeleteEmptyFolders), "@@GUARD@@", JoinPowerShell(kUserShellFolderGuard));
+  template_text =
+      Splice(template_text, "@@CHECKS@@",
+             JoinStatements({TemporaryFolderCheck(path, "$directoryPath", "exit 0"), OpenFolder("exit 0")}));
+  step.script = JoinStatements({
+      PsAssign("directoryPath", path),
+      CatchUnexpected(JoinStatements({FileTreeScript(FileTreeUse::kPrune, false), template_text, DeleteSummary()})),
+  });
+  steps->push_back(std::move(step));
+  return true;
 }
 
-// With additional permissions each file gets the Administrators group as
-// owner with full control before the rename, and its former access rules back
-// after it: under its new name, or under the old one when the rename failed.
-constexpr std::string_view kSoftDeleteOne = R"ps(
-  foreach ($path in $foundAbsolutePaths) {
-    if (Test-Path -LiteralPath $path -PathType Container) {
-      Write-Host "Skipping folder (not its contents): `"$path`"."
-      $skippedCount++
-      continue
+// Recursive: each folder below that is not a link, opened from the drive's
+// root again, none of its components a link.
+constexpr std::string_view kSoftDeleteDescend = R"ps(
+  if (($entry.Attributes -band 0x400) -eq 0) {
+    $child = [QfFileTree]::OpenFolder($path, [ref]$why)
+    if ($child -ne [IntPtr]::Zero) {
+      try { Rename-MatchingFiles $child $path } finally { [QfFileTree]::Close($child) }
     }
-    if ($path.EndsWith('.OLD', [System.StringComparison]::OrdinalIgnoreCase)) {
-      Write-Host "Skipping backup file: `"$path`"."
-      $skippedCount++
-      continue
+  }
+)ps";
+
+// Renames matching files to NAME.OLD in the pattern's folder (and, when
+// recursive, in every folder below it that is not a link), skipping earlier
+// .OLD files. With additional permissions the step enables the backup and
+// restore privileges and opens every file for backup, so that access rules
+// do not stop the rename and none is changed.
+constexpr std::string_view kSoftDelete = R"ps(
+  $expandedPath = [Environment]::ExpandEnvironmentVariables($pathGlobPattern)
+  Write-Host "Searching for items matching pattern: $expandedPath"
+  $folderPath = [IO.Path]::GetDirectoryName($expandedPath)
+  $namePattern = [IO.Path]::GetFileName($expandedPath)
+  $renamedCount = 0; $skippedCount = 0; $failedCount = 0
+  function Rename-MatchingFiles($folder, $folderPath) {
+    foreach ($entry in [QfFileTree]::List($folder)) {
+      $path = "$folderPath\$($entry.Name)"
+      if ($entry.Attributes -band 16) {
+        if (($entry.Name -like $namePattern)) {
+          Write-Host "Skipping folder (not its contents): $path"
+          $script:skippedCount++
+        }
+        @@DESCEND@@
+        continue
+      }
+      if (-not ($entry.Name -like $namePattern)) { continue }
+      if ($path.EndsWith('.OLD', [System.StringComparison]::OrdinalIgnoreCase)) {
+        Write-Host "Skipping backup file: $path"
+        $script:skippedCount++
+        continue
+      }
+      Write-Host "Processing file: $path"
+      $newPath = $path + '.OLD'
+      $renameStatus = [QfFileTree]::Rename($folder, $entry.Name, $entry.Name + '.OLD')
+      $renamed = $renameStatus -ge 0
+      if ($renamed) {
+        Write-Host "Successfully processed $path"
+        $script:renamedCount++
+      } else {
+        Write-Error "Failed to rename $path to $($newPath): $([QfFileTree]::Why($renameStatus))"
+        $script:failedCount++
+      }
     }
-    Write-Host "Processing file: `"$path`"."
-    if (-not (Test-Path -LiteralPath $path)) {
-      Write-Host "Skipping, file `"$path`" not found."
-      $skippedCount++
-      continue
-    }
-    $newPath = $path + '.OLD'
-    @@GRANT@@
-    $renamed = $false
-    try {
-      Move-Item -LiteralPath $path -Destination $newPath -Force -ErrorAction Stop
-      Write-Host "Successfully processed `"$path`"."
-      $renamedCount++
-      $renamed = $true
-    } catch {
-      Write-Error "Failed to rename `"$path`" to `"$newPath`": $($_.Exception.Message)"
-      $failedCount++
-    }
-    @@RESTORE@@
+  }
+  @@CHECKS@@
+  try { Rename-MatchingFiles $folder $folderPath } finally { [QfFileTree]::Close($folder) }
+  if (($renamedCount + $skippedCount + $failedCount) -eq 0) {
+    Write-Host 'Skipping, no items available.'
+    exit 0
   }
   if (($renamedCount -gt 0) -or ($skippedCount -gt 0)) {
     Write-Host "Successfully processed $renamedCount items and skipped $skippedCount items."
@@ -291,50 +356,22 @@ constexpr std::string_view kSoftDeleteOne = R"ps(
   }
 )ps";
 
-constexpr std::string_view kSoftDeleteGrant = R"ps(
-    $originalAcl = $null
-    try {
-      $savedAcl = Get-Acl -LiteralPath $path
-      $grantAcl = Get-Acl -LiteralPath $path
-      $grantAcl.SetOwner($adminSid)
-      $grantAcl.AddAccessRule((New-Object System.Security.AccessControl.FileSystemAccessRule($adminSid, 'FullControl', 'Allow')))
-      Set-Acl -LiteralPath $path -AclObject $grantAcl -ErrorAction Stop
-      $originalAcl = $savedAcl
-    } catch {
-      Write-Warning "Failed to grant access to `"$path`": $($_.Exception.Message)"
-    }
-)ps";
-
-constexpr std::string_view kSoftDeleteRestore = R"ps(
-    if ($null -ne $originalAcl) {
-      $aclPath = if ($renamed) { $newPath } else { $path }
-      try {
-        Set-Acl -LiteralPath $aclPath -AclObject $originalAcl -ErrorAction Stop
-      } catch {
-        Write-Warning "Failed to restore the access rules of `"$aclPath`": $($_.Exception.Message)"
-      }
-    }
-)ps";
-
 bool ExpandSoftDelete(const SourceBlock& block, std::vector<Step>* steps, std::string* error) {
-  if (!CheckPath(block, "pattern", error)) return false;
+  if (!CheckPattern(block, error)) return false;
+  std::string_view pattern = Param(block, "pattern");
   bool permissions = Flag(block, "with-additional-permissions");
   Step step;
-  step.header = "Soft delete files matching pattern: \"" + std::string(Param(block, "pattern")) + "\"" +
-                (permissions ? " with additional permissions" : "");
-  std::string loop = Splice(std::string(kSoftDeleteOne), "@@GRANT@@", permissions ? kSoftDeleteGrant : "");
-  loop = Splice(loop, "@@RESTORE@@", permissions ? kSoftDeleteRestore : "");
+  step.header =
+      "Soft delete files matching pattern: " + Quoted(pattern) + (permissions ? " with additional permissions" : "");
+  std::string text =
+      Splice(std::string(kSoftDelete), "@@DESCEND@@", Flag(block, "recursive") ? kSoftDeleteDescend : "");
+  text = Splice(JoinPowerShell(text), "@@CHECKS@@",
+                JoinStatements({TemporaryFolderCheck(pattern, "$pathGlobPattern", "exit 0"), OpenFolder("exit 0")}));
   step.script = JoinStatements({
-      PsAssign("pathGlobPattern", Param(block, "pattern")),
+      PsAssign("pathGlobPattern", pattern),
       CatchUnexpected(JoinStatements({
-          JoinPowerShell(kSearchStart),
-          "$renamedCount = 0; $skippedCount = 0; $failedCount = 0",
-          permissions ? EnablePrivilegesScript() : "",
-          permissions ? "$adminSid = New-Object System.Security.Principal.SecurityIdentifier 'S-1-5-32-544'" : "",
-          "$foundAbsolutePaths = @()",
-          Flag(block, "recursive") ? JoinPowerShell(kCollectRecursively) : "",
-          JoinPowerShell(kCollectMatches),
-          JoinPowerShell(loop),
+          FileTreeScript(FileTreeUse::kRename, permissions),
+          text,
       })),
   });
   steps->push_back(std::move(step));
@@ -344,7 +381,8 @@ bool ExpandSoftDelete(const SourceBlock& block, std::vector<Step>* steps, std::s
 const std::array<FamilyDef, 4> kFileFamilies = {{
     {"clear-directory-contents", {"directory"}, {"with-additional-permissions"}, ExpandClearDirectoryContents},
     {"delete-files", {"pattern"}, {"with-additional-permissions"}, ExpandDeleteFiles},
-    {"delete-directory", {"directory"}, {"with-additional-permissions"}, ExpandDeleteDirectory},
+    // It deletes empty folders only, which needs no access rules set aside.
+    {"delete-directory", {"directory"}, {}, ExpandDeleteDirectory},
     {"soft-delete", {"pattern"}, {"recursive", "with-additional-permissions"}, ExpandSoftDelete},
 }};
 

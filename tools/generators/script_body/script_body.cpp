@@ -141,7 +141,7 @@ struct BodyWriter {
       Line(CommentLine(VersionNote(GuardKind::kMaximum, max_version)));
       guard = JoinStatements({guard, VersionGuardScript(GuardKind::kMaximum, max_version)});
     }
-    std::string line = EncodeStepLine(JoinStatements({guard, step.script}));
+    std::string line = EncodeStepLine(JoinStatements({kModulePathReset, guard, step.script}));
     if (line.size() > kMaxLineLength) return false;
     Line(line);
     Line(kFailureRecord);

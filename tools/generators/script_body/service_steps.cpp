@@ -129,12 +129,58 @@ bool ExpandDisablePerUserService(const SourceBlock& block, std::vector<Step>* st
   return true;
 }
 
-// The state files of a service live in "state" under the roaming application
-// data folder, one per stop that still awaits its start.
-constexpr std::string_view kStateFileName = R"ps(
-  $stateDirectory = Join-Path $env:APPDATA 'state'
+// The state files of a service live in "Quarnfeld Optimizer\state" under the
+// common application data folder (C:\ProgramData), one per stop that still
+// awaits its start. Any user can create folders there, so each of the two
+// folders is created, when missing, with an owner and access rules of its own
+// (Administrators as owner, full control for Administrators and SYSTEM only,
+// nothing inherited), and is used only when it is a folder and not a
+// junction or symbolic link, is owned by Administrators or SYSTEM, and (the
+// state folder) gives access to no one else. Otherwise $stateDirectory stays
+// empty and $stateProblem says why. Windows PowerShell creates the folder
+// with its rules through Directory.CreateDirectory(path, security), a newer
+// PowerShell through FileSystemAclExtensions.
+constexpr std::string_view kStateFolder = R"ps(
   $stateFilePrefix = $serviceName
   foreach ($invalidCharacter in [System.IO.Path]::GetInvalidFileNameChars()) { $stateFilePrefix = $stateFilePrefix.Replace([string]$invalidCharacter, '_') }
+  $trustedSids = @('S-1-5-32-544', 'S-1-5-18')
+  $stateDirectory = $null
+  $stateProblem = $null
+  $stateParent = Join-Path ([System.Environment]::GetFolderPath('CommonApplicationData')) 'Quarnfeld Optimizer'
+  foreach ($folder in @($stateParent, (Join-Path $stateParent 'state'))) {
+    if (-not (Test-Path -LiteralPath $folder)) {
+      $security = New-Object System.Security.AccessControl.DirectorySecurity
+      $security.SetAccessRuleProtection($true, $false)
+      $security.SetOwner([System.Security.Principal.SecurityIdentifier]'S-1-5-32-544')
+      foreach ($sid in $trustedSids) {
+        $security.AddAccessRule((New-Object System.Security.AccessControl.FileSystemAccessRule([System.Security.Principal.SecurityIdentifier]$sid, 'FullControl', 'ContainerInherit, ObjectInherit', 'None', 'Allow')))
+      }
+      if ([System.IO.Directory].GetMethod('CreateDirectory', [type[]]@([string], [System.Security.AccessControl.DirectorySecurity]))) {
+        [System.IO.Directory]::CreateDirectory($folder, $security) | Out-Null
+      } else {
+        [System.IO.FileSystemAclExtensions]::CreateDirectory($security, $folder) | Out-Null
+      }
+    }
+    $stateItem = Get-Item -LiteralPath $folder -Force
+    if ((-not $stateItem.PSIsContainer) -or ($stateItem.Attributes -band [System.IO.FileAttributes]::ReparsePoint)) {
+      $stateProblem = "`"$folder`" is a junction, a symbolic link or a file"
+      break
+    }
+    $stateAcl = Get-Acl -LiteralPath $folder
+    $stateOwner = $stateAcl.GetOwner([System.Security.Principal.SecurityIdentifier]).Value
+    if ($trustedSids -notcontains $stateOwner) {
+      $stateProblem = "`"$folder`" is owned by $stateOwner, not by Administrators or SYSTEM"
+      break
+    }
+  }
+  if (-not $stateProblem) {
+    $strangers = @($stateAcl.GetAccessRules($true, $true, [System.Security.Principal.SecurityIdentifier]) | Where-Object { $trustedSids -notcontains $_.IdentityReference.Value })
+    if ((-not $stateAcl.AreAccessRulesProtected) -or ($strangers.Count -gt 0)) {
+      $stateProblem = "`"$folder`" gives access to others than Administrators and SYSTEM"
+    } else {
+      $stateDirectory = $folder
+    }
+  }
 )ps";
 
 constexpr std::string_view kStopService = R"ps(
@@ -156,8 +202,11 @@ constexpr std::string_view kStopService = R"ps(
     exit 1
   }
   Write-Host "Successfully stopped the service: `"$serviceName`"."
+  if (-not $stateDirectory) {
+    Write-Warning "The state of the service is not recorded, $stateProblem. It stays stopped until it is started or the computer restarts."
+    exit 0
+  }
   try {
-    if (-not (Test-Path -LiteralPath $stateDirectory)) { New-Item -ItemType Directory -Path $stateDirectory -Force -ErrorAction Stop | Out-Null }
     do {
       $stateFile = Join-Path $stateDirectory "$stateFilePrefix-$([guid]::NewGuid())"
     } while (Test-Path -LiteralPath $stateFile)
@@ -169,6 +218,10 @@ constexpr std::string_view kStopService = R"ps(
 )ps";
 
 constexpr std::string_view kStartService = R"ps(
+  if (-not $stateDirectory) {
+    Write-Warning "Not starting `"$serviceName`": whether it ran before cannot be read, $stateProblem."
+    exit 1
+  }
   $stateFiles = @(Get-ChildItem -LiteralPath $stateDirectory -Filter "$stateFilePrefix-*" -File -ErrorAction SilentlyContinue)
   if ($stateFiles.Count -gt 0) {
     try {
@@ -206,7 +259,7 @@ bool ExpandStopService(const SourceBlock& block, std::vector<Step>* steps, std::
   step.header = "Stop service: " + std::string(Param(block, "service")) + " (with state file) (wait until stopped)";
   step.script =
       JoinStatements({PsAssign("serviceName", Param(block, "service")),
-                      CatchUnexpected(JoinStatements({JoinPowerShell(kStateFileName), JoinPowerShell(kStopService)}))});
+                      CatchUnexpected(JoinStatements({JoinPowerShell(kStateFolder), JoinPowerShell(kStopService)}))});
   steps->push_back(std::move(step));
   return true;
 }
@@ -215,9 +268,9 @@ bool ExpandStartService(const SourceBlock& block, std::vector<Step>* steps, std:
   if (!CheckName(block, "service", error)) return false;
   Step step;
   step.header = "Start service: " + std::string(Param(block, "service")) + " (if state requires)";
-  step.script = JoinStatements(
-      {PsAssign("serviceName", Param(block, "service")),
-       CatchUnexpected(JoinStatements({JoinPowerShell(kStateFileName), JoinPowerShell(kStartService)}))});
+  step.script =
+      JoinStatements({PsAssign("serviceName", Param(block, "service")),
+                      CatchUnexpected(JoinStatements({JoinPowerShell(kStateFolder), JoinPowerShell(kStartService)}))});
   steps->push_back(std::move(step));
   return true;
 }

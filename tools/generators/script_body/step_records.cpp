@@ -46,7 +46,11 @@ const std::array<FamilyRecord, 31> kFamilyRecords = {{
        return "Delete every value of " + P(b, "key") + (Flag(b, "recursive") ? " and of its subkeys" : "");
      }},
     {"clear-directory-contents", StepUndo::kNone,
-     [](const SourceBlock& b) { return "Delete everything inside " + P(b, "directory") + " (the folder stays)"; }},
+     [](const SourceBlock& b) {
+       return P(b, "directory").find(';') == std::string::npos
+                  ? "Delete everything inside " + P(b, "directory") + " (the folder stays)"
+                  : "Delete everything inside each of " + P(b, "directory") + " (the folders stay)";
+     }},
     {"delete-files", StepUndo::kNone,
      [](const SourceBlock& b) { return "Delete the files matching " + P(b, "pattern"); }},
     {"delete-directory", StepUndo::kNone,

@@ -1,0 +1,55 @@
+// Every interface id and every method slot the program relies on, for the
+// check of host/webview2.h against Microsoft's WebView2.h. An includer
+// defines QF_ABI_ID(interface) and QF_ABI_SLOT(interface, method), then
+// includes this list.
+
+QF_ABI_ID(ICoreWebView2Environment)
+QF_ABI_SLOT(ICoreWebView2Environment, CreateCoreWebView2Controller)
+
+QF_ABI_ID(ICoreWebView2Controller)
+QF_ABI_SLOT(ICoreWebView2Controller, put_IsVisible)
+QF_ABI_SLOT(ICoreWebView2Controller, put_Bounds)
+QF_ABI_SLOT(ICoreWebView2Controller, get_CoreWebView2)
+
+QF_ABI_ID(ICoreWebView2Controller2)
+QF_ABI_SLOT(ICoreWebView2Controller2, put_DefaultBackgroundColor)
+
+QF_ABI_ID(ICoreWebView2)
+QF_ABI_SLOT(ICoreWebView2, get_Settings)
+QF_ABI_SLOT(ICoreWebView2, NavigateToString)
+QF_ABI_SLOT(ICoreWebView2, add_NavigationStarting)
+QF_ABI_SLOT(ICoreWebView2, add_FrameNavigationStarting)
+QF_ABI_SLOT(ICoreWebView2, PostWebMessageAsJson)
+QF_ABI_SLOT(ICoreWebView2, add_WebMessageReceived)
+QF_ABI_SLOT(ICoreWebView2, add_NewWindowRequested)
+
+QF_ABI_ID(ICoreWebView2Settings)
+QF_ABI_SLOT(ICoreWebView2Settings, put_IsStatusBarEnabled)
+QF_ABI_SLOT(ICoreWebView2Settings, put_AreDevToolsEnabled)
+QF_ABI_SLOT(ICoreWebView2Settings, put_AreDefaultContextMenusEnabled)
+QF_ABI_SLOT(ICoreWebView2Settings, put_IsZoomControlEnabled)
+
+QF_ABI_ID(ICoreWebView2Settings3)
+QF_ABI_SLOT(ICoreWebView2Settings3, put_AreBrowserAcceleratorKeysEnabled)
+
+QF_ABI_ID(ICoreWebView2NavigationStartingEventArgs)
+QF_ABI_SLOT(ICoreWebView2NavigationStartingEventArgs, put_Cancel)
+
+QF_ABI_ID(ICoreWebView2NewWindowRequestedEventArgs)
+QF_ABI_SLOT(ICoreWebView2NewWindowRequestedEventArgs, put_Handled)
+
+QF_ABI_ID(ICoreWebView2WebMessageReceivedEventArgs)
+QF_ABI_SLOT(ICoreWebView2WebMessageReceivedEventArgs, get_Source)
+QF_ABI_SLOT(ICoreWebView2WebMessageReceivedEventArgs, get_WebMessageAsJson)
+QF_ABI_SLOT(ICoreWebView2WebMessageReceivedEventArgs, TryGetWebMessageAsString)
+
+QF_ABI_ID(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler)
+QF_ABI_SLOT(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, Invoke)
+QF_ABI_ID(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler)
+QF_ABI_SLOT(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, Invoke)
+QF_ABI_ID(ICoreWebView2WebMessageReceivedEventHandler)
+QF_ABI_SLOT(ICoreWebView2WebMessageReceivedEventHandler, Invoke)
+QF_ABI_ID(ICoreWebView2NavigationStartingEventHandler)
+QF_ABI_SLOT(ICoreWebView2NavigationStartingEventHandler, Invoke)
+QF_ABI_ID(ICoreWebView2NewWindowRequestedEventHandler)
+QF_ABI_SLOT(ICoreWebView2NewWindowRequestedEventHandler, Invoke)
