@@ -414,11 +414,10 @@ struct Tally {
   int powershellLines = 0;
 };
 
-// Where the step lines of a body append their output (see ForWine).
-std::wstring OutputPath() { return Expand("%SystemDrive%\\quarnfeld-effects\\output.txt"); }
-
 uint32_t g_lastExitCode = 0;
 bool g_lastEnded = false;
+// What the last run printed, and why it failed when it did.
+std::string g_lastOutput;
 
 // The body through the real batch runner; records the exit code.
 // Each PowerShell start costs seconds under Wine, so a row of many steps may
@@ -427,21 +426,17 @@ bool g_lastEnded = false;
 constexpr uint32_t kRowTimeoutMs = 600000;
 
 bool RunBody(const std::string& body, Tally* tally, int powershellLines, uint32_t timeoutMs = kRowTimeoutMs) {
-  BatchSystem system = SystemBatchOperations();
-  auto wait = system.waitAndClose;
-  g_lastEnded = false;
-  system.waitAndClose = [wait](platform::Handle process, uint32_t timeout) {
-    std::optional<uint32_t> code = wait(process, timeout);
-    g_lastEnded = code.has_value();
-    g_lastExitCode = code.value_or(0);
-    return code;
-  };
-  DeleteFileW(OutputPath().c_str());
   auto start = std::chrono::steady_clock::now();
-  bool ok = RunBatchScriptWith(system, body.c_str(), timeoutMs);
+  BatchResult result = RunBatchScriptWith(SystemBatchOperations(), body.c_str(), timeoutMs);
   tally->runSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   tally->powershellLines += powershellLines;
-  return ok;
+  g_lastEnded = result.exitCode.has_value();
+  g_lastExitCode = result.exitCode.value_or(0);
+  g_lastOutput = result.output;
+  if (result.outcome != BatchOutcome::Succeeded) {
+    for (const std::string& reason : FailureReasons(result)) g_lastOutput += "\n(reason: " + reason + ")";
+  }
+  return result.outcome == BatchOutcome::Succeeded;
 }
 
 class RowCheck {
@@ -456,7 +451,7 @@ class RowCheck {
     ++tally_->checksFailed;
     if (!failed_) {
       // The steps' output of the last run, for the reader.
-      std::string output = ReadText(OutputPath()).value_or("");
+      std::string output = g_lastOutput;
       if (output.size() > 3000) output = "..." + output.substr(output.size() - 3000);
       std::printf("--- output of the last run of %s:\n%s\n---\n", row_.c_str(), output.c_str());
     }
@@ -805,7 +800,7 @@ std::string ForWine(const std::string& body, std::string* problem) {
       std::wstring file = folder + L"\\step" + std::to_wstring(++step) + L".ps1";
       WriteText(file, script);
       line = line.substr(0, command) + " -Command \"Invoke-Expression ([System.IO.File]::ReadAllText('" + Narrow(file) +
-             "'))\" >>" + Narrow(OutputPath()) + " 2>&1";
+             "'))\"";
     }
     out += line + "\n";
   }
