@@ -35,6 +35,19 @@ std::u16string HostsFilePath() { return u"/etc/hosts"; }
 
 std::u16string RoamingAppDataFolder() { return {}; }
 
+std::u16string LocalAppDataFolder() { return {}; }
+
 std::u16string ExpandEnvironment(std::u16string_view text) { return std::u16string(text); }
+
+}  // namespace platform
+
+namespace platform {
+
+// No services or tasks here to change.
+uint32_t SetServiceStart(std::u16string_view, uint32_t, bool) { return 1060; }  // ERROR_SERVICE_DOES_NOT_EXIST
+
+uint32_t SetScheduledTaskEnabled(TaskScheduler*, std::u16string_view, std::u16string_view, bool) {
+  return 2;  // ERROR_FILE_NOT_FOUND
+}
 
 }  // namespace platform

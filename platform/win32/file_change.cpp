@@ -1,0 +1,87 @@
+#include "platform/file_change.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// Writes all of `bytes` and flushes them to the disk.
+uint32_t WriteFlushed(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;
+    bytes.remove_prefix(written);
+  }
+  return FlushFileBuffers(file) ? 0 : GetLastError();
+}
+
+std::atomic<uint32_t> g_replaceCounter{0};
+
+}  // namespace
+
+uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
+  const HANDLE file = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  const uint32_t status = WriteFlushed(file, bytes);
+  CloseHandle(file);
+  return status;
+}
+
+uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content) {
+  std::wstring temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 8 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(g_replaceCounter.fetch_add(1) + 1);
+    file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
+  }
+  if (file == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
+  uint32_t status = WriteFlushed(file, content);
+  CloseHandle(file);
+  if (status == 0) {
+    const std::wstring target = Wide(path);
+    const bool exists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // ReplaceFileW carries the old file's security and attributes over.
+    const BOOL swapped = exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!swapped) status = GetLastError();
+  }
+  if (status != 0) DeleteFileW(temporary.c_str());
+  return status;
+}
+
+uint32_t RemoveFile(const std::u16string& path) {
+  if (DeleteFileW(Wide(path).c_str())) return 0;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+}
+
+uint32_t RenameFile(const std::u16string& from, const std::u16string& to) {
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+}
+
+uint32_t CreateFolder(const std::u16string& path) {
+  const std::wstring wide = Wide(path);
+  if (CreateDirectoryW(wide.c_str(), nullptr)) return 0;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return 0;
+  }
+  return error;
+}
+
+}  // namespace platform
