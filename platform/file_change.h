@@ -9,7 +9,8 @@
 namespace platform {
 
 // Appends `bytes` to the file, creating it when missing, and returns only
-// after the system has written them to the disk.
+// after the system has written them to the disk. All or nothing: when the
+// write fails, the file is cut back to its old length.
 uint32_t AppendToFile(const std::u16string& path, std::string_view bytes);
 
 // Gives the file exactly `content`: written to a new file beside it, flushed

@@ -66,6 +66,8 @@ std::optional<bool> PackageFamilyInstalled(std::u16string_view family);
 
 // Up to `maxBytes` of a file; nothing when it is missing, larger, or unreadable.
 std::optional<std::string> ReadSmallFile(const std::u16string& path, size_t maxBytes);
+// Whether anything exists under the path; nothing when that cannot be told.
+std::optional<bool> FileExists(const std::u16string& path);
 
 // The hosts file and the current user's roaming application data folder, from
 // the system's own locations (never from environment variables, which the

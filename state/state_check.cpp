@@ -17,7 +17,6 @@ using platform::RegistryHive;
 using platform::RegistryLookup;
 using platform::RegistryValue;
 
-constexpr size_t kMaxFileBytes = 8 * 1024 * 1024;
 
 std::u16string Wide(std::string_view text) { return platform::Utf8ToUtf16(text); }
 std::string Narrow(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
@@ -456,9 +455,10 @@ Machine SystemMachine() {
   machine.readFile = [cache](const std::u16string& path) {
     auto found = cache->files.find(path);
     if (found == cache->files.end())
-      found = cache->files.emplace(path, platform::ReadSmallFile(path, kMaxFileBytes)).first;
+      found = cache->files.emplace(path, platform::ReadSmallFile(path, kMachineFileBytes)).first;
     return found->second;
   };
+  machine.fileExists = platform::FileExists;
   machine.expand = platform::ExpandEnvironment;
   machine.hostsPath = platform::HostsFilePath();
   machine.appData = platform::RoamingAppDataFolder();

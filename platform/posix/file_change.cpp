@@ -31,9 +31,12 @@ std::atomic<uint32_t> g_replaceCounter{0};
 }  // namespace
 
 uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
-  const int file = open(Utf16ToUtf8(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  const int file = open(Utf16ToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   if (file < 0) return static_cast<uint32_t>(errno);
-  const uint32_t status = WriteFlushed(file, bytes);
+  const off_t end = lseek(file, 0, SEEK_END);
+  const uint32_t status = end < 0 ? static_cast<uint32_t>(errno) : WriteFlushed(file, bytes);
+  // All or nothing: a line cut short by a full disk is cut off again.
+  if (status != 0 && end >= 0 && ftruncate(file, end) == 0) fsync(file);
   close(file);
   return status;
 }

@@ -1,5 +1,8 @@
 #include "platform/system_state.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -29,6 +32,13 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, size_t maxB
   std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (in.bad() || bytes.size() > maxBytes) return std::nullopt;
   return bytes;
+}
+
+std::optional<bool> FileExists(const std::u16string& path) {
+  struct stat info {};
+  if (lstat(Utf16ToUtf8(path).c_str(), &info) == 0) return true;
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  return std::nullopt;
 }
 
 std::u16string HostsFilePath() { return u"/etc/hosts"; }

@@ -28,10 +28,18 @@ std::atomic<uint32_t> g_replaceCounter{0};
 }  // namespace
 
 uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
-  const HANDLE file = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared for reading only: no other writer can come between the end found
+  // and the bytes written.
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  const uint32_t status = WriteFlushed(file, bytes);
+  LARGE_INTEGER end{};
+  uint32_t status = SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? WriteFlushed(file, bytes) : GetLastError();
+  if (status != 0 && SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) {
+    // All or nothing: a line cut short by a full disk is cut off again.
+    SetEndOfFile(file);
+    FlushFileBuffers(file);
+  }
   CloseHandle(file);
   return status;
 }

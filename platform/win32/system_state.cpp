@@ -185,6 +185,13 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, size_t maxB
   return content;
 }
 
+std::optional<bool> FileExists(const std::u16string& path) {
+  if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  return std::nullopt;
+}
+
 std::u16string HostsFilePath() {
   wchar_t system[MAX_PATH];
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
