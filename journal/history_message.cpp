@@ -34,12 +34,16 @@ std::string TweakJson(const JournalText& journal, const JournalRun& run, const J
                      ",\"undone\":" + Bool(IsUndone(journal, run, entry.n));
   if (entry.undoes >= 0) json += ",\"undoes\":" + std::to_string(entry.undoes);
   json += ",\"missed\":[";
-  for (size_t i = 0; i < entry.missed.size(); ++i) json += (i > 0 ? "," : "") + JsonQuote(entry.missed[i]);
+  for (size_t i = 0; i < entry.missed.size(); ++i) {
+    if (i > 0) json += ',';
+    json += JsonQuote(entry.missed[i]);
+  }
   json += "],\"lost\":[";
   for (size_t i = 0; i < entry.lost.size(); ++i) {
     const LostStep& step = entry.lost[i];
-    json += std::string(i > 0 ? "," : "") + "{\"family\":" + JsonQuote(step.family) +
-            ",\"summary\":" + JsonQuote(step.summary) + ",\"wayBack\":" + JsonQuote(WayBack(step.family)) + "}";
+    if (i > 0) json += ',';
+    json += "{\"family\":" + JsonQuote(step.family) + ",\"summary\":" + JsonQuote(step.summary) +
+            ",\"wayBack\":" + JsonQuote(WayBack(step.family)) + "}";
   }
   return json + "]}";
 }

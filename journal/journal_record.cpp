@@ -32,7 +32,11 @@ std::string Hex16(uint64_t n) {
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
 std::string Member(std::string_view name, const std::string& json) {
-  return "," + JsonQuote(name) + ":" + json;
+  std::string member(1, ',');
+  member += JsonQuote(name);
+  member += ':';
+  member += json;
+  return member;
 }
 
 std::string ValueJson(const std::string& name, const platform::RegistryValue& value) {

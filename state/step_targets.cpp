@@ -93,7 +93,10 @@ std::string Shown(const platform::RegistryValue& value) {
   if (value.type == platform::kRegDword && value.data.size() == 4) return std::to_string(LittleEndian(value.data, 4));
   if (value.type == platform::kRegQword && value.data.size() == 8) return std::to_string(LittleEndian(value.data, 8));
   if (value.type == platform::kRegSz || value.type == platform::kRegExpandSz) {
-    return "\"" + platform::Utf16ToUtf8(StringData(value)) + "\"";
+    std::string quoted(1, '"');
+    quoted += platform::Utf16ToUtf8(StringData(value));
+    quoted += '"';
+    return quoted;
   }
   return std::string("a ") + TypeName(value.type) + " of " + std::to_string(value.data.size()) + " bytes";
 }
