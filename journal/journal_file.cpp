@@ -39,9 +39,11 @@ JournalPlace SystemJournalPlace() {
   if (platform::ProcessIsElevated()) return {platform::AdministratorsDataFolder(), false};
   const std::u16string local = platform::LocalAppDataFolder();
   if (local.empty()) return {{}, true};
-  const std::u16string folder = local + u"\\" + platform::kDataFolderName;
+  // The separator the folder already uses: '/' stands in for '\\' off Windows.
+  const char16_t separator = local.find(u'/') == std::u16string::npos ? u'\\' : u'/';
+  const std::u16string folder = local + separator + platform::kDataFolderName;
   if (platform::CreateFolder(folder) != 0) return {{}, true};
-  return {folder + u"\\", true};
+  return {folder + separator, true};
 }
 
 std::u16string JournalFile(const std::u16string& folder) { return folder + kJournalFileName; }

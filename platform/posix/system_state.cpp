@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -45,7 +46,13 @@ std::u16string HostsFilePath() { return u"/etc/hosts"; }
 
 std::u16string RoamingAppDataFolder() { return {}; }
 
-std::u16string LocalAppDataFolder() { return {}; }
+// Stands in as $TMPDIR (default /tmp).
+std::u16string LocalAppDataFolder() {
+  const char* temporary = std::getenv("TMPDIR");
+  std::string folder = temporary != nullptr && *temporary != '\0' ? temporary : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return Utf8ToUtf16(folder);
+}
 
 std::u16string ExpandEnvironment(std::u16string_view text) { return std::u16string(text); }
 

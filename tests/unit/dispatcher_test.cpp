@@ -40,10 +40,10 @@ class DispatcherTest : public testing::Test {
   std::vector<std::function<void()>> jobs;
   bool runningWhenStarted = false;
   PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                             [this](std::vector<int32_t> ids, bool skip) {
+                             [this](std::vector<int32_t> ids, RunOptions options) {
                                runningWhenStarted = g_running;
                                started.push_back(std::move(ids));
-                               skipApplied.push_back(skip);
+                               skipApplied.push_back(options.skipApplied);
                              },
                              [this](std::function<void()> job) { jobs.push_back(std::move(job)); }};
 };
@@ -98,7 +98,7 @@ TEST_F(DispatcherTest, EmptySelectionIsRefusedButUnknownIdsRun) {
 }
 
 TEST_F(DispatcherTest, ThreadThatCannotStartIsReportedAndLeavesNoRun) {
-  actions.startRun = [](std::vector<int32_t>, bool) {
+  actions.startRun = [](std::vector<int32_t>, RunOptions) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   };
   EXPECT_NO_THROW(Handle(R"({"cmd":"optimize","ids":[1]})"));
@@ -207,7 +207,7 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
     const ScriptRunner* runner;
   };
   const PageCommandActions actions{[] { return BuildInitMessage(false, SystemInfo{}); },
-                                   [&](std::vector<int32_t> ids, bool) {
+                                   [&](std::vector<int32_t> ids, RunOptions) {
                                      ++runsStarted;
                                      auto* job = new Job{std::move(ids), &slowScript};
                                      ASSERT_TRUE(platform::StartDetachedThread(
