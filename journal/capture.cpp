@@ -286,7 +286,7 @@ bool SameState(const Capture& a, const Capture& b) {
   if (a.present != b.present) return false;
   if (!a.present) return true;
   switch (a.kind) {
-    case Capture::Kind::kValue: return a.value.type == b.value.type && a.value.data == b.value.data;
+    case Capture::Kind::kValue: return a.value == b.value;
     case Capture::Kind::kTree: {
       if (a.keys.size() != b.keys.size()) return false;
       for (size_t i = 0; i < a.keys.size(); ++i) {
@@ -294,7 +294,7 @@ bool SameState(const Capture& a, const Capture& b) {
         for (size_t j = 0; j < a.keys[i].values.size(); ++j) {
           const auto& [nameA, valueA] = a.keys[i].values[j];
           const auto& [nameB, valueB] = b.keys[i].values[j];
-          if (nameA != nameB || valueA.type != valueB.type || valueA.data != valueB.data) return false;
+          if (nameA != nameB || valueA != valueB) return false;
         }
       }
       return true;

@@ -267,11 +267,10 @@ bool CaptureFromJson(const JsonValue& json, Capture* capture) {
     return false;
   }
   if (JsonMember(json, "made") != nullptr && !Text(json, "made", &capture->made)) return false;
+  if (capture->kind == Kind::kValue && !Text(json, "name", &capture->name)) return false;
   if (!capture->present) return true;
   switch (capture->kind) {
-    case Kind::kValue:
-      return Text(json, "name", &capture->name) && Unsigned(json, "type", &capture->value.type) &&
-             Bytes(json, "data", &capture->value.data);
+    case Kind::kValue: return Unsigned(json, "type", &capture->value.type) && Bytes(json, "data", &capture->value.data);
     case Kind::kTree: {
       const JsonValue* keys = Array(json, "keys");
       if (keys == nullptr || keys->items.empty()) return false;

@@ -31,6 +31,7 @@ inline constexpr uint32_t kRegQword = 11;
 struct RegistryValue {
   uint32_t type = 0;
   std::string data;  // the raw bytes as stored
+  bool operator==(const RegistryValue&) const = default;
 };
 
 enum class RegistryLookup { kFound, kKeyMissing, kValueMissing, kUnreadable };

@@ -44,6 +44,7 @@ std::optional<std::vector<std::u16string>> ServiceNames();
 struct ScheduledTask {
   std::u16string name;
   bool enabled = false;
+  bool operator==(const ScheduledTask&) const = default;
 };
 
 // One connection to the Task Scheduler for a number of lookups: connecting
