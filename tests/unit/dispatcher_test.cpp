@@ -116,6 +116,26 @@ TEST_F(DispatcherTest, OptimizeSkipsAppliedTweaksOnlyWhenThePageAsks) {
   EXPECT_EQ(skipApplied, (std::vector<bool>{true, false, false, false}));
 }
 
+// Undo is refused like a run while one is active, and needs its fields.
+TEST_F(DispatcherTest, UndoNeedsARunIdAndWaitsForTheActiveRun) {
+  for (const char* bad : {R"({"cmd":"undo"})", R"({"cmd":"undo","run":""})", R"({"cmd":"undo","run":7})",
+                          R"({"cmd":"undo","run":"r","keys":"a"})", R"({"cmd":"undo","run":"r","keys":[1]})",
+                          R"({"cmd":"undo","run":"r","force":"yes"})"}) {
+    Handle(bad);
+    EXPECT_EQ(TakePageMessages(), (Messages{Warn("Undo needs a run id, and keys as a list of texts.")})) << bad;
+  }
+  EXPECT_TRUE(jobs.empty());
+  Handle(R"({"cmd":"undo","run":"r","keys":["a/b"],"force":true})");
+  EXPECT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(g_running);
+  Handle(R"({"cmd":"undo","run":"r"})");
+  Handle(R"({"cmd":"optimize","ids":[1]})");
+  EXPECT_EQ(TakePageMessages(), (Messages{Warn("Already running, please wait."), Warn("Already running, please wait.")}));
+  EXPECT_EQ(jobs.size(), 1u);
+  Handle(R"({"cmd":"history"})");
+  EXPECT_EQ(jobs.size(), 2u);
+}
+
 // A state check runs off the UI thread; requests that arrive before it ends
 // are answered by it, and the next one starts a check of its own.
 TEST_F(DispatcherTest, StateChecksRunOneAtATimeAndAnswerEveryRequest) {
