@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+JsonValue::JsonValue() = default;
+
 namespace {
 
 struct Reader {

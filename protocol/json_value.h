@@ -13,6 +13,10 @@
 #include <vector>
 
 struct JsonValue {
+  // Declared here and defaulted in the source file: a member list of pairs
+  // holding JsonValue cannot be checked for construction inside its own
+  // class (clang with libstdc++ refuses it).
+  JsonValue();
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
   Kind kind = Kind::kNull;
   bool boolean = false;
