@@ -19,9 +19,8 @@ struct Command {
 
 // Every command word the core answers, matched exactly (case-sensitive).
 constexpr Command kCommands[] = {
-    {"ready", HandleReady},     {"optimize", HandleOptimize}, {"cancel", HandleCancel},
-    {"details", HandleDetails}, {"script", HandleScript},     {"state", HandleState},
-    {"history", HandleHistory}, {"undo", HandleUndo},
+    {"ready", HandleReady},   {"optimize", HandleOptimize}, {"cancel", HandleCancel},   {"details", HandleDetails},
+    {"script", HandleScript}, {"state", HandleState},       {"history", HandleHistory}, {"undo", HandleUndo},
 };
 
 // Runs `job` on a new detached thread; throws like std::thread when none starts.

@@ -7,8 +7,9 @@
 namespace {
 
 constexpr std::pair<std::string_view, std::string_view> kWaysBack[] = {
-    {"clear-directory-contents", "Deleted files come back only from a backup (File History, a restore point's "
-                                 "previous versions)."},
+    {"clear-directory-contents",
+     "Deleted files come back only from a backup (File History, a restore point's "
+     "previous versions)."},
     {"delete-files", "Deleted files come back only from a backup (File History, a restore point's previous versions)."},
     {"delete-directory", "The folder can be created again; files in it were kept."},
     {"soft-delete", "Rename the NAME.OLD files back to their names."},
@@ -20,18 +21,21 @@ constexpr std::pair<std::string_view, std::string_view> kWaysBack[] = {
     {"run-edge-uninstaller", "Install Microsoft Edge again from microsoft.com/edge."},
     {"remove-shortcuts", "Create or pin the shortcut again."},
     {"create-placeholder-file", "Delete the empty file it created."},
-    {"plain", "The tweak's own commands: what they changed is not recorded; a restore point from before the run "
-              "covers it."},
+    {"plain",
+     "The tweak's own commands: what they changed is not recorded; a restore point from before the run "
+     "covers it."},
 };
 
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
 std::string TweakJson(const JournalText& journal, const JournalRun& run, const JournalEntry& entry) {
-  std::string json = "{\"n\":" + std::to_string(entry.n) + ",\"key\":" + JsonQuote(entry.key) +
-                     ",\"name\":" + JsonQuote(entry.name) + ",\"reversibility\":" + JsonQuote(entry.reversibility) +
-                     ",\"outcome\":\"" + (!entry.finished ? "interrupted" : entry.ok ? "ok" : "failed") + "\"" +
-                     ",\"undoable\":" + Bool(!entry.before.empty()) +
-                     ",\"undone\":" + Bool(IsUndone(journal, run, entry.n));
+  std::string json =
+      "{\"n\":" + std::to_string(entry.n) + ",\"key\":" + JsonQuote(entry.key) + ",\"name\":" + JsonQuote(entry.name) +
+      ",\"reversibility\":" + JsonQuote(entry.reversibility) + ",\"outcome\":\"" +
+      (!entry.finished ? "interrupted"
+       : entry.ok      ? "ok"
+                       : "failed") +
+      "\"" + ",\"undoable\":" + Bool(!entry.before.empty()) + ",\"undone\":" + Bool(IsUndone(journal, run, entry.n));
   if (entry.undoes >= 0) json += ",\"undoes\":" + std::to_string(entry.undoes);
   json += ",\"missed\":[";
   for (size_t i = 0; i < entry.missed.size(); ++i) {
@@ -63,8 +67,8 @@ std::string WriteHistoryMessage(const LoadedJournal& loaded, bool perUser) {
                      ",\"damaged\":" + Bool(loaded.unreadable || journal.damagedLines > 0) + ",\"runs\":[";
   for (auto run = journal.runs.rbegin(); run != journal.runs.rend(); ++run) {
     if (run != journal.runs.rbegin()) json += ',';
-    json += "{\"id\":" + JsonQuote(run->id) + ",\"start\":" + JsonQuote(run->start) +
-            ",\"kind\":" + JsonQuote(run->kind);
+    json +=
+        "{\"id\":" + JsonQuote(run->id) + ",\"start\":" + JsonQuote(run->start) + ",\"kind\":" + JsonQuote(run->kind);
     if (run->kind == "undo") json += ",\"undoes\":" + JsonQuote(run->undoes);
     json += ",\"restorePoint\":" + Bool(run->restorePoint) + ",\"tweaks\":[";
     for (size_t i = 0; i < run->entries.size(); ++i) {

@@ -12,9 +12,11 @@ namespace {
 
 using Kind = Capture::Kind;
 
-constexpr std::pair<Kind, std::string_view> kKinds[] = {
-    {Kind::kValue, "value"}, {Kind::kTree, "tree"}, {Kind::kService, "service"}, {Kind::kTask, "task"},
-    {Kind::kFile, "file"}};
+constexpr std::pair<Kind, std::string_view> kKinds[] = {{Kind::kValue, "value"},
+                                                        {Kind::kTree, "tree"},
+                                                        {Kind::kService, "service"},
+                                                        {Kind::kTask, "task"},
+                                                        {Kind::kFile, "file"}};
 
 std::string KindWord(Kind kind) {
   for (const auto& [each, word] : kKinds) {
@@ -135,8 +137,7 @@ bool RunFromJson(const JsonValue& json, JournalRun* run) {
 
 bool EntryFromJson(const JsonValue& json, JournalEntry* entry) {
   if (!Unsigned(json, "n", &entry->n) || !Text(json, "key", &entry->key) || !Text(json, "name", &entry->name) ||
-      !Text(json, "reversibility", &entry->reversibility) ||
-      !CapturesFromJson(Array(json, "before"), &entry->before) ||
+      !Text(json, "reversibility", &entry->reversibility) || !CapturesFromJson(Array(json, "before"), &entry->before) ||
       !TextsFromJson(Array(json, "missed"), &entry->missed)) {
     return false;
   }
@@ -260,8 +261,8 @@ bool CaptureFromJson(const JsonValue& json, Capture* capture) {
     }
   }
   const char* targetName = capture->kind == Kind::kValue || capture->kind == Kind::kTree ? "key"
-                           : capture->kind == Kind::kService                           ? "name"
-                                                                                       : "path";
+                           : capture->kind == Kind::kService                             ? "name"
+                                                                                         : "path";
   if (!known || !Text(json, targetName, &capture->target) || capture->target.empty() ||
       !Flag(json, "present", &capture->present)) {
     return false;

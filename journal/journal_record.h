@@ -37,9 +37,9 @@ struct JournalEntry {
 
 struct JournalRun {
   std::string id;
-  std::string start;         // UTC, "2025-06-14T10:30:00Z"
-  std::string kind;          // "apply" or "undo"
-  std::string undoes;        // an undo run: the run it puts back
+  std::string start;          // UTC, "2025-06-14T10:30:00Z"
+  std::string kind;           // "apply" or "undo"
+  std::string undoes;         // an undo run: the run it puts back
   bool restorePoint = false;  // a restore point was made before it
   std::vector<JournalEntry> entries;
 };

@@ -22,8 +22,8 @@ uint32_t RemoveCreatedKeys(const KeyPath& key, std::string_view made, const Mach
   const std::optional<KeyPath> top = SplitKey(made);
   if (!top || top->hive != key.hive) return 0;
   // Only keys on the path from `made` down to `key`.
-  const bool onPath = key.path.starts_with(top->path) &&
-                      (key.path.size() == top->path.size() || key.path[top->path.size()] == u'\\');
+  const bool onPath =
+      key.path.starts_with(top->path) && (key.path.size() == top->path.size() || key.path[top->path.size()] == u'\\');
   if (!onPath) return 0;
   std::u16string path = key.path;
   while (path.size() >= top->path.size()) {

@@ -61,8 +61,8 @@ std::vector<UndoDecision> DecideUndo(const JournalEntry& entry, const Machine& m
       decision.changed = TargetText(*before) + " is " + StateText(*current) +
                          "; the run ended during this tweak, and before it was " + StateText(*before);
     } else {
-      decision.changed = TargetText(*before) + " is " + StateText(*current) + "; the run left it " +
-                         StateText(*left) + ", and before it was " + StateText(*before);
+      decision.changed = TargetText(*before) + " is " + StateText(*current) + "; the run left it " + StateText(*left) +
+                         ", and before it was " + StateText(*before);
     }
     (*expected)[id] = *before;
     decisions.push_back(std::move(decision));

@@ -44,8 +44,8 @@ void OptimizeRunWith(std::vector<int32_t> ids, const RunSeams& seams) {
   const auto total = static_cast<int32_t>(ids.size());
   RestorePointOutcome restorePoint;
   if (seams.restorePoints != nullptr) {
-    restorePoint = MakeRestorePoint(*seams.restorePoints,
-                                    "Quarnfeld Optimizer: before " + std::to_string(total) + " tweaks");
+    restorePoint =
+        MakeRestorePoint(*seams.restorePoints, "Quarnfeld Optimizer: before " + std::to_string(total) + " tweaks");
     PostToPageUtf8(WriteRestorePointMessage(restorePoint));
     if (!restorePoint.created) {
       // The page asks whether to go on without one, and sends the run again.

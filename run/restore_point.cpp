@@ -13,7 +13,9 @@ std::string ShownTime(const std::u16string& created) {
          text.substr(10, 2);
 }
 
-RestorePointOutcome NotCreated(std::string reason, std::string text) { return {false, std::move(reason), std::move(text), 0}; }
+RestorePointOutcome NotCreated(std::string reason, std::string text) {
+  return {false, std::move(reason), std::move(text), 0};
+}
 
 }  // namespace
 
@@ -42,8 +44,8 @@ RestorePointOutcome MakeRestorePoint(const RestorePointSystem& system, std::stri
       case platform::kErrorTimeout:
         return NotCreated("busy", "No restore point: another program is making one; try again in a moment.");
       default:
-        return NotCreated("failed", "No restore point: System Restore failed (error " + std::to_string(call.error) +
-                                        ").");
+        return NotCreated("failed",
+                          "No restore point: System Restore failed (error " + std::to_string(call.error) + ").");
     }
   }
   for (const platform::RestorePointInfo& point : before.points) {
@@ -53,10 +55,9 @@ RestorePointOutcome MakeRestorePoint(const RestorePointSystem& system, std::stri
                                       ".");
     }
   }
-  RestorePointOutcome outcome{true, "created",
-                              "Restore point " + std::to_string(call.sequence) + " made: \"" +
-                                  std::string(description) + "\".",
-                              call.sequence};
+  RestorePointOutcome outcome{
+      true, "created",
+      "Restore point " + std::to_string(call.sequence) + " made: \"" + std::string(description) + "\".", call.sequence};
   if (!before.known) outcome.text += " (Windows may have kept a point it made today instead.)";
   return outcome;
 }

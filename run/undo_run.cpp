@@ -9,8 +9,7 @@
 namespace {
 
 // Puts one entry back; the failures, in plain words.
-std::vector<std::string> UndoEntry(const JournalEntry& entry, const UndoSeams& seams, bool force,
-                                   RunJournal* journal) {
+std::vector<std::string> UndoEntry(const JournalEntry& entry, const UndoSeams& seams, bool force, RunJournal* journal) {
   const Machine machine = seams.machine();
   std::map<std::string, Capture> expected;
   const std::vector<UndoDecision> decisions = DecideUndo(entry, machine, &expected);
@@ -33,7 +32,8 @@ std::vector<std::string> UndoEntry(const JournalEntry& entry, const UndoSeams& s
       continue;
     }
     if (!decision.restore && decision.changed.empty()) continue;
-    if (!decision.changed.empty()) PostLog(LogLevel::Warn, "Put back although it changed since: %s", decision.changed.c_str());
+    if (!decision.changed.empty())
+      PostLog(LogLevel::Warn, "Put back although it changed since: %s", decision.changed.c_str());
     std::string failed = RestoreCapture(*decision.before, seams.changes);
     if (!failed.empty()) failures.push_back(std::move(failed));
   }

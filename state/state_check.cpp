@@ -17,7 +17,6 @@ using platform::RegistryHive;
 using platform::RegistryLookup;
 using platform::RegistryValue;
 
-
 std::u16string Wide(std::string_view text) { return platform::Utf8ToUtf16(text); }
 std::string Narrow(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
 
@@ -332,12 +331,12 @@ StepCheck CheckStep(const StepDef& step, std::span<const StepDef> siblings, cons
     return Result(StepState::kNotApplicable, *outside);
   }
   if (family == "set-registry-value") {
-    return CheckValueSet(machine, ParamValue(step, "key"), ParamValue(step, "value"), ParamValue(step, "type"), ParamValue(step, "data"));
+    return CheckValueSet(machine, ParamValue(step, "key"), ParamValue(step, "value"), ParamValue(step, "type"),
+                         ParamValue(step, "data"));
   }
   if (family == "terminate-on-startup") {
-    return CheckValueSet(machine,
-                         kImageOptionsKey + std::string(ParamValue(step, "executable")),
-                         "Debugger", "REG_SZ", "%SYSTEMROOT%\\System32\\taskkill.exe");
+    return CheckValueSet(machine, kImageOptionsKey + std::string(ParamValue(step, "executable")), "Debugger", "REG_SZ",
+                         "%SYSTEMROOT%\\System32\\taskkill.exe");
   }
   if (family == "activate-disallow-run") {
     return CheckValueSet(machine, kExplorerPoliciesKey, "DisallowRun", "REG_DWORD", "1");

@@ -15,8 +15,10 @@ std::string_view ParamValue(const StepDef& step, std::string_view name) {
 namespace {
 
 constexpr std::pair<std::string_view, platform::RegistryHive> kHives[] = {
-    {"HKLM", platform::RegistryHive::kLocalMachine}, {"HKCU", platform::RegistryHive::kCurrentUser},
-    {"HKCR", platform::RegistryHive::kClassesRoot},  {"HKU", platform::RegistryHive::kUsers},
+    {"HKLM", platform::RegistryHive::kLocalMachine},
+    {"HKCU", platform::RegistryHive::kCurrentUser},
+    {"HKCR", platform::RegistryHive::kClassesRoot},
+    {"HKU", platform::RegistryHive::kUsers},
     {"HKCC", platform::RegistryHive::kCurrentConfig}};
 
 }  // namespace

@@ -38,14 +38,16 @@ const char* TypeName(uint32_t type);
 std::string Shown(const platform::RegistryValue& value);
 
 // Where the fixed-target families write.
-inline constexpr char kImageOptionsKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
+inline constexpr char kImageOptionsKey[] =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
 inline constexpr char kExplorerPoliciesKey[] = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 inline constexpr char kDisallowRunKey[] =
     "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\DisallowRun";
 inline constexpr char kDeprovisionedKey[] =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Deprovisioned\\";
 inline constexpr char16_t kServicesKey[] = u"SYSTEM\\CurrentControlSet\\Services";
-inline constexpr char16_t kNetbiosInterfacesKey[] = u"SYSTEM\\CurrentControlSet\\services\\NetBT\\Parameters\\Interfaces";
+inline constexpr char16_t kNetbiosInterfacesKey[] =
+    u"SYSTEM\\CurrentControlSet\\services\\NetBT\\Parameters\\Interfaces";
 inline constexpr char16_t kNavigationNamespaceKey[] =
     u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace";
 // Under the roaming application data folder.

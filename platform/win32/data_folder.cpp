@@ -55,7 +55,8 @@ std::u16string AdministratorsDataFolder() {
   PWSTR programData = nullptr;
   std::wstring folder;
   if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DEFAULT, nullptr, &programData))) {
-    folder = std::wstring(programData) + L"\\" + std::wstring(std::begin(kDataFolderName), std::end(kDataFolderName) - 1);
+    folder =
+        std::wstring(programData) + L"\\" + std::wstring(std::begin(kDataFolderName), std::end(kDataFolderName) - 1);
   }
   CoTaskMemFree(programData);
   if (folder.empty()) return {};

@@ -34,7 +34,8 @@ uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   LARGE_INTEGER end{};
-  uint32_t status = SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? WriteFlushed(file, bytes) : GetLastError();
+  uint32_t status =
+      SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) ? WriteFlushed(file, bytes) : GetLastError();
   if (status != 0 && SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) {
     // All or nothing: a line cut short by a full disk is cut off again.
     SetEndOfFile(file);
@@ -50,8 +51,8 @@ uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content
   for (int attempt = 0; attempt < 8 && file == INVALID_HANDLE_VALUE; ++attempt) {
     temporary = Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(g_replaceCounter.fetch_add(1) + 1);
-    file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file =
+        CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
   }
   if (file == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;

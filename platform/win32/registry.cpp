@@ -169,7 +169,8 @@ uint32_t SetRegistryValue(RegistryHive hive, std::u16string_view key, std::u16st
 
 uint32_t DeleteRegistryValue(RegistryHive hive, std::u16string_view key, std::u16string_view name) {
   HKEY opened = nullptr;
-  LSTATUS status = RegOpenKeyExW(HiveKey(hive), NulTerminated(key).c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened);
+  LSTATUS status =
+      RegOpenKeyExW(HiveKey(hive), NulTerminated(key).c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened);
   if (status == ERROR_FILE_NOT_FOUND) return 0;
   if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
   status = RegDeleteValueW(opened, NulTerminated(name).c_str());

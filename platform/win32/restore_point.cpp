@@ -143,9 +143,9 @@ bool AllowSystemRestoreCallbacks() {
                      SetSecurityDescriptorOwner(&descriptor, sids[0], FALSE) &&
                      SetSecurityDescriptorGroup(&descriptor, sids[0], FALSE) &&
                      SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-  const bool set = built && SUCCEEDED(CoInitializeSecurity(&descriptor, -1, nullptr, nullptr,
-                                                           RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IDENTIFY,
-                                                           nullptr, EOAC_DISABLE_AAA | EOAC_NO_CUSTOM_MARSHAL, nullptr));
+  const bool set = built && SUCCEEDED(CoInitializeSecurity(
+                                &descriptor, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_DISABLE_AAA | EOAC_NO_CUSTOM_MARSHAL, nullptr));
   // COM keeps its own copy of the descriptor.
   LocalFree(acl);
   return set;

@@ -130,7 +130,8 @@ TEST_F(DispatcherTest, UndoNeedsARunIdAndWaitsForTheActiveRun) {
   EXPECT_TRUE(g_running);
   Handle(R"({"cmd":"undo","run":"r"})");
   Handle(R"({"cmd":"optimize","ids":[1]})");
-  EXPECT_EQ(TakePageMessages(), (Messages{Warn("Already running, please wait."), Warn("Already running, please wait.")}));
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Warn("Already running, please wait."), Warn("Already running, please wait.")}));
   EXPECT_EQ(jobs.size(), 1u);
   Handle(R"({"cmd":"history"})");
   EXPECT_EQ(jobs.size(), 2u);

@@ -149,7 +149,8 @@ struct FakeMachine {
     changes.deleteTree = [this](RegistryHive hive, std::u16string_view key) {
       if (failWrites != 0) return failWrites;
       const std::u16string id = Id(hive, key);
-      std::erase_if(keys, [&id](const auto& entry) { return entry.first == id || entry.first.starts_with(id + u"\\"); });
+      std::erase_if(keys,
+                    [&id](const auto& entry) { return entry.first == id || entry.first.starts_with(id + u"\\"); });
       return 0u;
     };
     changes.deleteEmptyKey = [this](RegistryHive hive, std::u16string_view key) {

@@ -56,8 +56,8 @@ TEST(JournalFullDisk, TheRunGoesOnAndSaysWhatCannotBeUndone) {
   const std::string name = TweakIndexAt(static_cast<size_t>(hostsRow))->name;
   size_t warned = 0;
   for (const std::string& message : messages) {
-    warned += message.find("The journal cannot be written (error 27): " + name + " cannot be undone.") !=
-              std::string::npos;
+    warned +=
+        message.find("The journal cannot be written (error 27): " + name + " cannot be undone.") != std::string::npos;
   }
   EXPECT_EQ(warned, 2u);
   EXPECT_EQ(messages.back(), "{\"type\":\"done\",\"ok\":2,\"err\":0}");

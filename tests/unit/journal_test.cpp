@@ -58,8 +58,8 @@ struct Table {
         for (size_t i = 1; i < step.size(); ++i) list.push_back({Keep(step[i].first), Keep(step[i].second)});
         records.push_back({Keep(step[0].first), Keep("summary of " + step[0].first), row.undo, list});
       }
-      defs.push_back({Keep(row.name), 0, Keep(row.name), 0, 0, Keep("test/" + row.name), nullptr, {}, "none", "",
-                      records});
+      defs.push_back(
+          {Keep(row.name), 0, Keep(row.name), 0, 0, Keep("test/" + row.name), nullptr, {}, "none", "", records});
     }
     catalogue = BuildCatalogueFrom(defs);
   }
@@ -160,8 +160,7 @@ FakeMachine Sample() {
   }
   m.services = {{u"DiagTrack", 2}};
   m.delayed = {u"DiagTrack"};
-  m.tasks[u"\\Microsoft\\Windows\\Maps\\"] = {{u"MapsUpdateTask", true}, {u"MapsToastTask", false},
-                                                {u"Other", true}};
+  m.tasks[u"\\Microsoft\\Windows\\Maps\\"] = {{u"MapsUpdateTask", true}, {u"MapsToastTask", false}, {u"Other", true}};
   m.files[u"hosts"] = "127.0.0.1 localhost\r\n";
   m.files[u"C:\\Users\\u\\AppData\\Roaming\\Code\\User\\settings.json"] = "{\n  // mine\n  \"a\": 1,\n}\n";
   return m;
@@ -169,24 +168,32 @@ FakeMachine Sample() {
 
 // Every family the program records, each row with what its body does.
 std::vector<Row> ExactRows() {
-  const std::u16string deprovisioned = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\"
-                                       u"Deprovisioned\\Microsoft.BingNews_8wekyb3d8bbwe";
+  const std::u16string deprovisioned =
+      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\"
+      u"Deprovisioned\\Microsoft.BingNews_8wekyb3d8bbwe";
   const std::u16string ifeo =
       u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\game.exe";
   return {
       {"new-value-under-new-keys",
-       {{{"set-registry-value", ""}, {"key", "HKLM\\SOFTWARE\\Policies\\Qf\\Deep"}, {"value", "X"},
-         {"type", "REG_DWORD"}, {"data", "0"}}},
+       {{{"set-registry-value", ""},
+         {"key", "HKLM\\SOFTWARE\\Policies\\Qf\\Deep"},
+         {"value", "X"},
+         {"type", "REG_DWORD"},
+         {"data", "0"}}},
        [](FakeMachine& m) {
          m.Create(kLm, u"SOFTWARE\\Policies\\Qf\\Deep");
          m.Set(kLm, u"SOFTWARE\\Policies\\Qf\\Deep", u"X", Dword(0));
        }},
       {"changed-value",
-       {{{"set-registry-value", ""}, {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
-         {"value", "AllowTelemetry"}, {"type", "REG_DWORD"}, {"data", "0"}}},
+       {{{"set-registry-value", ""},
+         {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
+         {"value", "AllowTelemetry"},
+         {"type", "REG_DWORD"},
+         {"data", "0"}}},
        [](FakeMachine& m) { m.Set(kLm, kTelemetry, u"AllowTelemetry", Dword(0)); }},
       {"deleted-value",
-       {{{"delete-registry-value", ""}, {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
+       {{{"delete-registry-value", ""},
+         {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
          {"value", "Old"}}},
        [](FakeMachine& m) { m.keys[FakeMachine::Id(kLm, kTelemetry)].erase(u"Old"); }},
       {"removed-key",
@@ -204,7 +211,8 @@ std::vector<Row> ExactRows() {
          m.Create(kCu, std::u16string(kExplorer) + u"\\DisallowRun");
          m.Set(kCu, std::u16string(kExplorer) + u"\\DisallowRun", u"1", Sz(u"game.exe"));
        }},
-      {"disallow-run-on", {{{"activate-disallow-run", ""}}},
+      {"disallow-run-on",
+       {{{"activate-disallow-run", ""}}},
        [](FakeMachine& m) { m.Set(kCu, kExplorer, u"DisallowRun", Dword(1)); }},
       {"terminated-on-start",
        {{{"terminate-on-startup", ""}, {"executable", "game.exe"}}},
@@ -212,13 +220,15 @@ std::vector<Row> ExactRows() {
          m.Create(kLm, ifeo);
          m.Set(kLm, ifeo, u"Debugger", Sz(u"C:\\Windows\\System32\\taskkill.exe"));
        }},
-      {"netbios-off", {{{"disable-netbios", ""}}},
+      {"netbios-off",
+       {{{"disable-netbios", ""}}},
        [](FakeMachine& m) {
          for (const char16_t* name : {u"\\Tcpip_{A}", u"\\Tcpip_{B}"}) {
            m.Set(kLm, std::u16string(kInterfaces) + name, u"NetbiosOptions", Dword(2));
          }
        }},
-      {"onedrive-entry-removed", {{{"remove-onedrive-navigation-entry", ""}}},
+      {"onedrive-entry-removed",
+       {{{"remove-onedrive-navigation-entry", ""}}},
        [](FakeMachine& m) { m.Changes().deleteTree(kCu, std::u16string(kNamespace) + u"\\{018D5C66}"); }},
       {"service-disabled",
        {{{"disable-service", ""}, {"service", "DiagTrack"}}},
@@ -279,12 +289,18 @@ TEST_F(JournalTest, EveryRecordedFamilyIsPutBackExactlyNewestFirst) {
 TEST_F(JournalTest, WhatChangedSinceTheRunIsAskedAboutFirst) {
   const std::vector<Row> rows = {
       {"to-one",
-       {{{"set-registry-value", ""}, {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
-         {"value", "AllowTelemetry"}, {"type", "REG_DWORD"}, {"data", "1"}}},
+       {{{"set-registry-value", ""},
+         {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
+         {"value", "AllowTelemetry"},
+         {"type", "REG_DWORD"},
+         {"data", "1"}}},
        [](FakeMachine& m) { m.Set(kLm, kTelemetry, u"AllowTelemetry", Dword(1)); }},
       {"to-two",
-       {{{"set-registry-value", ""}, {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
-         {"value", "AllowTelemetry"}, {"type", "REG_DWORD"}, {"data", "2"}}},
+       {{{"set-registry-value", ""},
+         {"key", "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"},
+         {"value", "AllowTelemetry"},
+         {"type", "REG_DWORD"},
+         {"data", "2"}}},
        [](FakeMachine& m) { m.Set(kLm, kTelemetry, u"AllowTelemetry", Dword(2)); }},
   };
   const Table table(rows);
@@ -444,7 +460,7 @@ TEST(JournalLines, OnlyWholeRecordsAreRead) {
   EXPECT_EQ(JournalLines(read.runs), good);
 
   for (const std::string& bad : {
-           std::string("{\"t\":\"tweak\",\"run\":\"other\",\"n\":0}"),        // no such run
+           std::string("{\"t\":\"tweak\",\"run\":\"other\",\"n\":0}"),         // no such run
            EntryLine("r", entry).substr(0, EntryLine("r", entry).size() - 1),  // a second entry 0
            std::string("{\"t\":\"outcome\",\"run\":\"r\",\"n\":3,\"ok\":true,\"after\":[]}"),
            std::string("{\"t\":\"run\",\"id\":\"r\",\"start\":\"\",\"kind\":\"apply\"}"),  // id taken

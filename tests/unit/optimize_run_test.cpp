@@ -156,15 +156,23 @@ TEST_F(OptimizeRunTest, RestorePointFirstAndNothingRunsWithoutOne) {
   };
   const Case cases[] = {
       {kept, {Call::Status::kDone, 0, 3}, "created", "Restore point 3 made: \"Quarnfeld Optimizer: before 2 tweaks\"."},
-      {kept, {Call::Status::kDone, 0, 2}, "recent",
+      {kept,
+       {Call::Status::kDone, 0, 2},
+       "recent",
        "No new restore point: Windows makes one a day at most, and restore point 2 was made on 2025-06-14 10:30."},
-      {{}, {Call::Status::kDone, 0, 9}, "created",
+      {{},
+       {Call::Status::kDone, 0, 9},
+       "created",
        "Restore point 9 made: \"Quarnfeld Optimizer: before 2 tweaks\". (Windows may have kept a point it made today "
        "instead.)"},
-      {kept, {Call::Status::kFailed, platform::kErrorServiceDisabled, 0}, "protection-off",
+      {kept,
+       {Call::Status::kFailed, platform::kErrorServiceDisabled, 0},
+       "protection-off",
        "No restore point: System Protection is off for the system drive. It is turned on in System Properties, System "
        "Protection (SystemPropertiesProtection.exe): the system drive, Configure, Turn on system protection."},
-      {kept, {Call::Status::kFailed, platform::kErrorDiskFull, 0}, "low-disk",
+      {kept,
+       {Call::Status::kFailed, platform::kErrorDiskFull, 0},
+       "low-disk",
        "No restore point: System Restore is standing by, the disk is low on space."},
       {kept, {Call::Status::kFailed, 31, 0}, "failed", "No restore point: System Restore failed (error 31)."},
       {kept, {}, "unavailable", "No restore point: System Restore is not available on this system."},
