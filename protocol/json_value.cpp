@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-JsonValue::JsonValue() = default;
-
 namespace {
 
 struct Reader {
@@ -181,7 +179,8 @@ bool ReadValue(Reader& r, JsonValue* value, size_t depth) {
       ++r.pos;
       JsonValue member;
       if (!ReadValue(r, &member, depth + 1)) return false;
-      value->members.emplace_back(std::move(key), std::move(member));
+      value->keys.push_back(std::move(key));
+      value->items.push_back(std::move(member));
       r.SkipSpace();
       if (r.Peek() == '}') {
         ++r.pos;
@@ -285,8 +284,8 @@ std::optional<JsonValue> ParseJsonWithComments(std::string_view text) {
 
 const JsonValue* JsonMember(const JsonValue& value, std::string_view key) {
   if (value.kind != JsonValue::Kind::kObject) return nullptr;
-  for (const auto& [name, member] : value.members) {
-    if (name == key) return &member;
+  for (size_t i = 0; i < value.keys.size(); ++i) {
+    if (value.keys[i] == key) return &value.items[i];
   }
   return nullptr;
 }

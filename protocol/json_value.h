@@ -9,20 +9,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct JsonValue {
-  // Declared here and defaulted in the source file: a member list of pairs
-  // holding JsonValue cannot be checked for construction inside its own
-  // class (clang with libstdc++ refuses it).
-  JsonValue();
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
   Kind kind = Kind::kNull;
   bool boolean = false;
   std::string text;  // a string's decoded UTF-8, or a number as written
+  // An array's items; an object's member values, named by `keys` in the same
+  // order (two lists, as a pair cannot hold a type still being declared).
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+  std::vector<std::string> keys;
 };
 
 inline constexpr size_t kJsonMaxDepth = 64;
