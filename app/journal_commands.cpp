@@ -21,21 +21,27 @@ void HandleHistory(std::string_view, const PageCommandActions& actions) {
 void HandleUndo(std::string_view text, const PageCommandActions& actions) {
   const std::optional<JsonValue> parsed = ParseJson(text);
   UndoRequest request;
-  const std::optional<std::string> run = parsed ? JsonStringMember(*parsed, "run") : std::nullopt;
-  const JsonValue* keys = parsed ? JsonMember(*parsed, "keys") : nullptr;
-  const JsonValue* force = parsed ? JsonMember(*parsed, "force") : nullptr;
-  bool valid = run && !run->empty() && (keys == nullptr || keys->kind == JsonValue::Kind::kArray) &&
-               (force == nullptr || force->kind == JsonValue::Kind::kBool);
-  for (size_t i = 0; valid && keys != nullptr && i < keys->items.size(); ++i) {
-    valid = keys->items[i].kind == JsonValue::Kind::kString;
-    if (valid) request.keys.push_back(keys->items[i].text);
+  bool valid = false;
+  if (parsed) {
+    const JsonValue* run = JsonMember(*parsed, "run");
+    const JsonValue* keys = JsonMember(*parsed, "keys");
+    const JsonValue* force = JsonMember(*parsed, "force");
+    valid = run != nullptr && run->kind == JsonValue::Kind::kString && !run->text.empty() &&
+            (keys == nullptr || keys->kind == JsonValue::Kind::kArray) &&
+            (force == nullptr || force->kind == JsonValue::Kind::kBool);
+    for (size_t i = 0; valid && keys != nullptr && i < keys->items.size(); ++i) {
+      valid = keys->items[i].kind == JsonValue::Kind::kString;
+      if (valid) request.keys.push_back(keys->items[i].text);
+    }
+    if (valid) {
+      request.run = run->text;
+      request.force = force != nullptr && force->boolean;
+    }
   }
   if (!valid) {
     PostLog(LogLevel::Warn, "Undo needs a run id, and keys as a list of texts.");
     return;
   }
-  request.run = *run;
-  request.force = force != nullptr && force->boolean;
   // Refused like "optimize" while a run or an undo is active.
   if (g_running.exchange(true)) {
     PostLog(LogLevel::Warn, "Already running, please wait.");
