@@ -17,7 +17,7 @@ constexpr size_t kReadLimit = 2 * kJournalBytes;
 std::string Narrow(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
 
 uint32_t Append(const RunJournal& journal, const std::string& line) {
-  return platform::AppendToFile(journal.file, line);
+  return platform::AppendToFile(journal.file, line, journal.administratorsOnly);
 }
 
 // The newest runs within the bounds, leaving room for one more.
@@ -67,6 +67,7 @@ RunJournal StartRunJournal(const std::u16string& folder, JournalRun run, std::fu
     return journal;
   }
   const std::u16string file = JournalFile(folder);
+  const bool administratorsOnly = platform::ProcessIsElevated();
   LoadedJournal loaded = LoadJournal(folder);
   const RunTime now = RunTimeNow();
   run.start = now.start;
@@ -96,13 +97,15 @@ RunJournal StartRunJournal(const std::u16string& folder, JournalRun run, std::fu
                        loaded.journal.runs.size() >= kJournalRuns ||
                        JournalLines(loaded.journal.runs).size() > kJournalBytes;
   if (rewrite) {
-    const uint32_t status = platform::ReplaceFileContent(file, JournalLines(Bounded(std::move(loaded.journal.runs))));
+    const uint32_t status =
+        platform::ReplaceFileContent(file, JournalLines(Bounded(std::move(loaded.journal.runs))), administratorsOnly);
     if (status != 0) {
       PostLog(LogLevel::Warn, "The journal cannot be rewritten (error %u). This run cannot be undone.", status);
       return journal;
     }
   }
   journal.file = file;
+  journal.administratorsOnly = administratorsOnly;
   journal.run = std::move(run);
   journal.machine = std::move(machine);
   const uint32_t status = Append(journal, RunLine(journal.run));

@@ -39,8 +39,9 @@ LoadedJournal LoadJournal(const std::u16string& folder);
 
 // A run writing its journal.
 struct RunJournal {
-  std::u16string file;  // empty: this run keeps no journal
-  JournalRun run;       // its id, start and kind; entries are not kept here
+  std::u16string file;              // empty: this run keeps no journal
+  bool administratorsOnly = false;  // elevated: every file it makes is for administrators alone
+  JournalRun run;                   // its id, start and kind; entries are not kept here
   int32_t entries = 0;
   std::function<Machine()> machine;  // the machine read afresh for each capture
 };

@@ -119,7 +119,11 @@ MachineChanges SystemMachineChanges() {
     if (!*scheduler) *scheduler = platform::ConnectTaskScheduler();
     return platform::SetScheduledTaskEnabled(scheduler->value().get(), folder, task, enabled);
   };
-  changes.replaceFile = platform::ReplaceFileContent;
+  // A file undo brings back (the hosts file, the editor's settings) that is
+  // missing now gets the security its folder hands down.
+  changes.replaceFile = [](const std::u16string& path, std::string_view content) {
+    return platform::ReplaceFileContent(path, content, false);
+  };
   changes.removeFile = platform::RemoveFile;
   return changes;
 }

@@ -11,7 +11,8 @@ inline constexpr char16_t kDataFolderName[] = u"Quarnfeld Optimizer";
 
 // The folder's path, ending in a separator; empty when no trusted folder can be
 // had (unelevated, or the name is taken by anything but a plain directory that
-// only the Administrators group and SYSTEM own and may write).
+// only the Administrators group, SYSTEM and the system folder's owner own and
+// may enter).
 std::u16string AdministratorsDataFolder();
 
 }  // namespace platform

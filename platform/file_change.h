@@ -10,14 +10,16 @@ namespace platform {
 
 // Appends `bytes` to the file, creating it when missing, and returns only
 // after the system has written them to the disk. All or nothing: when the
-// write fails, the file is cut back to its old length.
-uint32_t AppendToFile(const std::u16string& path, std::string_view bytes);
+// write fails, the file is cut back to its old length. A file created with
+// `administratorsOnly` gets a protected DACL that lets the Administrators
+// group and SYSTEM in and nobody else, whatever its folder would hand down.
+uint32_t AppendToFile(const std::u16string& path, std::string_view bytes, bool administratorsOnly);
 
 // Gives the file exactly `content`: written to a new file beside it, flushed
 // to the disk, then swapped in by name, so that the file holds either its old
 // or its new content whenever the power fails. An existing file keeps its
-// security and attributes.
-uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content);
+// security and attributes; a new one is made as AppendToFile makes it.
+uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content, bool administratorsOnly);
 
 // Deletes a file; 0 also when it is missing.
 uint32_t RemoveFile(const std::u16string& path);

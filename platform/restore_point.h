@@ -18,7 +18,8 @@ struct RestorePointCall {
 };
 
 // BEGIN_SYSTEM_CHANGE of a MODIFY_SETTINGS restore point, through
-// SRSetRestorePointW of srclient.dll loaded from the system folder only.
+// SRSetRestorePointW of srclient.dll loaded from the system folder only. A
+// refusal without a status (Wine's stand-in gives one) is kUnavailable.
 // Windows may answer kDone with the number of a point it made earlier instead
 // of making one (by default, when one is less than 24 hours old).
 RestorePointCall BeginSystemChange(std::u16string_view description);

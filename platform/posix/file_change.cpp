@@ -30,7 +30,8 @@ std::atomic<uint32_t> g_replaceCounter{0};
 
 }  // namespace
 
-uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
+// Files are made for their owner alone (0600) either way.
+uint32_t AppendToFile(const std::u16string& path, std::string_view bytes, bool) {
   const int file = open(Utf16ToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   if (file < 0) return static_cast<uint32_t>(errno);
   const off_t end = lseek(file, 0, SEEK_END);
@@ -41,7 +42,7 @@ uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
   return status;
 }
 
-uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content) {
+uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content, bool) {
   const std::string target = Utf16ToUtf8(path);
   std::string temporary;
   int file = -1;

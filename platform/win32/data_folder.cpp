@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <iterator>
+#include <vector>
 
 namespace platform {
 
@@ -16,16 +17,40 @@ namespace {
 // nothing inherited from %ProgramData% (where users may create folders).
 constexpr wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
-bool IsSid(PSID sid, WELL_KNOWN_SID_TYPE type) { return sid != nullptr && IsWellKnownSid(sid, type); }
+// The owner of the system folder: TrustedInstaller on Windows, the prefix's
+// user under Wine (which keeps no security of its own for files).
+std::vector<BYTE> SystemFolderOwner() {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  std::vector<BYTE> sid;
+  if (length > 0 && length < MAX_PATH &&
+      GetNamedSecurityInfoW(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                            &descriptor) == ERROR_SUCCESS &&
+      owner != nullptr && IsValidSid(owner)) {
+    const auto* bytes = static_cast<const BYTE*>(owner);
+    sid.assign(bytes, bytes + GetLengthSid(owner));
+  }
+  LocalFree(descriptor);
+  return sid;
+}
 
-// A plain directory owned by Administrators or SYSTEM whose DACL allows
-// nobody else anything.
+bool Administrative(PSID sid, const std::vector<BYTE>& systemOwner) {
+  return sid != nullptr &&
+         (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid) ||
+          (!systemOwner.empty() && EqualSid(sid, const_cast<BYTE*>(systemOwner.data()))));
+}
+
+// A plain directory owned by Administrators, SYSTEM or the system folder's
+// owner, whose DACL allows nobody else anything.
 bool Trusted(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return false;
   }
+  const std::vector<BYTE> systemOwner = SystemFolderOwner();
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -33,14 +58,13 @@ bool Trusted(const std::wstring& path) {
                             &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  bool trusted = (IsSid(owner, WinBuiltinAdministratorsSid) || IsSid(owner, WinLocalSystemSid)) && dacl != nullptr;
+  bool trusted = Administrative(owner, systemOwner) && dacl != nullptr;
   for (DWORD i = 0; trusted && i < dacl->AceCount; ++i) {
     ACE_HEADER* header = nullptr;
     if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) {
       trusted = false;
     } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
-      const PSID sid = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
-      trusted = IsSid(sid, WinBuiltinAdministratorsSid) || IsSid(sid, WinLocalSystemSid);
+      trusted = Administrative(&reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart, systemOwner);
     } else {
       trusted = header->AceType == ACCESS_DENIED_ACE_TYPE;
     }

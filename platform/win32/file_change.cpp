@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <atomic>
 #include <string>
 
@@ -25,13 +27,32 @@ uint32_t WriteFlushed(HANDLE file, std::string_view bytes) {
 
 std::atomic<uint32_t> g_replaceCounter{0};
 
+// Owned by the Administrators group; Administrators and SYSTEM alone.
+constexpr wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)";
+
+// Creates or opens a file, with the administrators-only DACL when it is new
+// and asked for.
+HANDLE Open(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, bool administratorsOnly) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (administratorsOnly && !ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                                                  &descriptor, nullptr)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const HANDLE file = CreateFileW(path.c_str(), access, share, administratorsOnly ? &attributes : nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = GetLastError();
+  LocalFree(descriptor);
+  SetLastError(error);
+  return file;
+}
+
 }  // namespace
 
-uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
+uint32_t AppendToFile(const std::u16string& path, std::string_view bytes, bool administratorsOnly) {
   // Shared for reading only: no other writer can come between the end found
   // and the bytes written.
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = Open(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, administratorsOnly);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   LARGE_INTEGER end{};
   uint32_t status =
@@ -45,14 +66,13 @@ uint32_t AppendToFile(const std::u16string& path, std::string_view bytes) {
   return status;
 }
 
-uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content) {
+uint32_t ReplaceFileContent(const std::u16string& path, std::string_view content, bool administratorsOnly) {
   std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 8 && file == INVALID_HANDLE_VALUE; ++attempt) {
     temporary = Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(g_replaceCounter.fetch_add(1) + 1);
-    file =
-        CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = Open(temporary, GENERIC_WRITE | DELETE, 0, CREATE_NEW, administratorsOnly);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
   }
   if (file == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;

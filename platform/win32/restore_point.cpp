@@ -45,7 +45,7 @@ RestorePointCall Call(DWORD eventType, int64_t sequence, std::u16string_view des
   if (set) {
     call.status = RestorePointCall::Status::kDone;
     call.sequence = status.llSequenceNumber;
-  } else {
+  } else if (status.nStatus != ERROR_SUCCESS) {
     call.status = RestorePointCall::Status::kFailed;
     call.error = status.nStatus;
   }

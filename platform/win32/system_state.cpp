@@ -243,13 +243,13 @@ uint32_t SetServiceStart(std::u16string_view name, uint32_t startType, bool dela
                             nullptr, nullptr, nullptr, nullptr)) {
     return GetLastError();
   }
+  // Set only when it differs: a service manager that cannot report the flag
+  // (Wine's) has it off, and refuses to set it.
   SERVICE_DELAYED_AUTO_START_INFO current{};
   DWORD needed = 0;
-  if (QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&current),
-                           sizeof current, &needed) &&
-      (current.fDelayedAutostart != FALSE) == delayed) {
-    return 0;
-  }
+  QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&current),
+                       sizeof current, &needed);
+  if ((current.fDelayedAutostart != FALSE) == delayed) return 0;
   SERVICE_DELAYED_AUTO_START_INFO wanted{delayed ? TRUE : FALSE};
   if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &wanted)) return GetLastError();
   return 0;
