@@ -16,6 +16,7 @@
 #include "host/resource_ids.h"
 #include "host/webview_host.h"
 #include "platform/message_window.h"
+#include "platform/restore_point.h"
 #include "protocol/outbox.h"
 #include "system/system_probe.h"
 
@@ -56,6 +57,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (!IsElevated() && RelaunchElevated()) return 0;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // Before the web view uses COM: System Restore calls back into the process
+  // that asks it for a restore point.
+  platform::AllowSystemRestoreCallbacks();
   g_catalogue = BuildCatalogue();
 
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APPICON));
