@@ -22,6 +22,10 @@ void HandleCancel(std::string_view text, const PageCommandActions& actions);
 // state_commands.cpp
 void HandleState(std::string_view text, const PageCommandActions& actions);
 
+// journal_commands.cpp
+void HandleHistory(std::string_view text, const PageCommandActions& actions);
+void HandleUndo(std::string_view text, const PageCommandActions& actions);
+
 // The "id" of a command that names one tweak; warns and gives nothing when it
 // is missing or no plain 32-bit integer.
 std::optional<int32_t> CommandTweakId(std::string_view text, std::string_view command);

@@ -19,8 +19,8 @@ struct Command {
 
 // Every command word the core answers, matched exactly (case-sensitive).
 constexpr Command kCommands[] = {
-    {"ready", HandleReady},     {"optimize", HandleOptimize}, {"cancel", HandleCancel},
-    {"details", HandleDetails}, {"script", HandleScript},     {"state", HandleState},
+    {"ready", HandleReady},   {"optimize", HandleOptimize}, {"cancel", HandleCancel},   {"details", HandleDetails},
+    {"script", HandleScript}, {"state", HandleState},       {"history", HandleHistory}, {"undo", HandleUndo},
 };
 
 // Runs `job` on a new detached thread; throws like std::thread when none starts.
@@ -56,8 +56,8 @@ void HandlePageMessageWith(std::string_view text, const PageCommandActions& acti
 
 PageCommandActions SystemPageCommandActions() {
   return {[] { return BuildInitMessage(); },
-          [](std::vector<int32_t> ids, bool skipApplied) {
-            StartDetached([ids = std::move(ids), skipApplied]() mutable { OptimizeRun(std::move(ids), skipApplied); });
+          [](std::vector<int32_t> ids, RunOptions options) {
+            StartDetached([ids = std::move(ids), options]() mutable { OptimizeRun(std::move(ids), options); });
           },
           StartDetached};
 }

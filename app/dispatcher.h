@@ -2,7 +2,8 @@
 // Where every command enters, through one table of command words: "ready" is
 // answered with "init", "optimize" starts the run on its own thread (or is
 // refused with a warning), "cancel" raises the cancel flag, "details",
-// "script" and "state" describe the tweaks; anything else is warned about.
+// "script" and "state" describe the tweaks, "history" and "undo" read and
+// undo the journal's runs; anything else is warned about.
 
 #include <cstdint>
 #include <functional>
@@ -10,15 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "run/optimize_run.h"
+
 // UI thread, once per page message, in arrival order. Never throws.
 void HandlePageMessage(std::string_view text);
 
 // The actions behind the commands, replaceable for tests. startRun starts the
-// run of `ids` on a new detached thread; startWork runs a job (a state check)
-// off the UI thread. Both may throw like std::thread when no thread starts.
+// run of `ids` on a new detached thread; startWork runs a job (a state check,
+// the history, an undo) off the UI thread. Both may throw like std::thread
+// when no thread starts.
 struct PageCommandActions {
   std::function<std::string()> buildInit;
-  std::function<void(std::vector<int32_t> ids, bool skipApplied)> startRun;
+  std::function<void(std::vector<int32_t> ids, RunOptions options)> startRun;
   std::function<void(std::function<void()> job)> startWork;
 };
 PageCommandActions SystemPageCommandActions();

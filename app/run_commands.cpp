@@ -23,16 +23,18 @@ void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
     PostLog(LogLevel::Warn, "Nothing to do: empty selection.");
     return;
   }
-  // The page asks to pass by what is already in place; a command without the
-  // field runs every tweak.
+  // The page asks to pass by what is already in place, and for a restore
+  // point first; a command without the fields runs every tweak, without one.
   const std::optional<JsonValue> parsed = ParseJson(text);
-  const JsonValue* skip = parsed ? JsonMember(*parsed, "skipApplied") : nullptr;
-  const bool skipApplied = skip != nullptr && skip->kind == JsonValue::Kind::kBool && skip->boolean;
+  const auto flag = [&parsed](std::string_view name) {
+    const JsonValue* member = parsed ? JsonMember(*parsed, name) : nullptr;
+    return member != nullptr && member->kind == JsonValue::Kind::kBool && member->boolean;
+  };
   // Cleared here, not by the run thread: a "cancel" sent after this command
-  // and before the thread starts stops the run.
+  // was accepted counts even when the thread has not started yet.
   g_cancelRequested = false;
   try {
-    actions.startRun(std::move(*ids), skipApplied);
+    actions.startRun(std::move(*ids), RunOptions{flag("skipApplied"), flag("restorePoint")});
   } catch (...) {
     g_running = false;
     PostLog(LogLevel::Warn, "Could not start the run, please try again.");

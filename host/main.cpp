@@ -17,6 +17,7 @@
 #include "host/resource_ids.h"
 #include "host/webview_host.h"
 #include "platform/message_window.h"
+#include "platform/restore_point.h"
 #include "platform/win32/system_library.h"
 #include "protocol/outbox.h"
 
@@ -43,6 +44,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // Before the web view uses COM: System Restore calls back into the process
+  // that asks it for a restore point.
+  platform::AllowSystemRestoreCallbacks();
   g_catalogue = BuildCatalogue();
 
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APPICON));

@@ -1,5 +1,5 @@
 #pragma once
-// Reading the registry, in the 64-bit view. Nothing here writes.
+// Reading and writing the registry, in the 64-bit view.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +31,7 @@ inline constexpr uint32_t kRegQword = 11;
 struct RegistryValue {
   uint32_t type = 0;
   std::string data;  // the raw bytes as stored
+  bool operator==(const RegistryValue&) const = default;
 };
 
 enum class RegistryLookup { kFound, kKeyMissing, kValueMissing, kUnreadable };
@@ -52,5 +53,21 @@ std::optional<bool> RegistryKeyExists(RegistryHive hive, std::u16string_view key
 std::optional<std::vector<std::u16string>> RegistrySubkeys(RegistryHive hive, std::u16string_view key);
 std::optional<std::vector<std::pair<std::u16string, RegistryValue>>> RegistryValues(RegistryHive hive,
                                                                                     std::u16string_view key);
+
+// Writing. Each answers 0 on success and the system's error code otherwise.
+
+// Sets the value, creating the key and any missing key above it.
+uint32_t SetRegistryValue(RegistryHive hive, std::u16string_view key, std::u16string_view name,
+                          const RegistryValue& value);
+// Deletes the value; 0 also when it or its key is already missing.
+uint32_t DeleteRegistryValue(RegistryHive hive, std::u16string_view key, std::u16string_view name);
+// Creates the key and any missing key above it; 0 also when it exists.
+uint32_t CreateRegistryKey(RegistryHive hive, std::u16string_view key);
+// Deletes the key with every subkey and value; 0 also when it is missing.
+uint32_t DeleteRegistryTree(RegistryHive hive, std::u16string_view key);
+// Deletes the key only when it holds no value and no subkey (then
+// ERROR_DIR_NOT_EMPTY); 0 also when it is missing.
+uint32_t DeleteEmptyRegistryKey(RegistryHive hive, std::u16string_view key);
+inline constexpr uint32_t kErrorDirNotEmpty = 145;
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "catalogue/windows_versions.h"
 #include "platform/text.h"
 #include "protocol/json_value.h"
+#include "state/step_targets.h"
 
 namespace {
 
@@ -16,62 +17,10 @@ using platform::RegistryHive;
 using platform::RegistryLookup;
 using platform::RegistryValue;
 
-constexpr size_t kMaxFileBytes = 8 * 1024 * 1024;
-
-std::string_view Param(const StepDef& step, std::string_view name) {
-  for (const StepParam& param : step.params) {
-    if (name == param.name) return param.value;
-  }
-  return {};
-}
-
 std::u16string Wide(std::string_view text) { return platform::Utf8ToUtf16(text); }
 std::string Narrow(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
 
 StepCheck Result(StepState state, std::string reason) { return {state, std::move(reason)}; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
-// '*' and '?' as Windows matches names, ignoring ASCII case.
-bool WildcardMatch(std::string_view pattern, std::string_view text) {
-  if (pattern.empty()) return text.empty();
-  if (pattern.front() == '*') {
-    for (size_t skip = 0; skip <= text.size(); ++skip) {
-      if (WildcardMatch(pattern.substr(1), text.substr(skip))) return true;
-    }
-    return false;
-  }
-  if (text.empty()) return false;
-  const bool same = pattern.front() == '?' || std::tolower(static_cast<unsigned char>(pattern.front())) ==
-                                                  std::tolower(static_cast<unsigned char>(text.front()));
-  return same && WildcardMatch(pattern.substr(1), text.substr(1));
-}
-
-struct KeyPath {
-  RegistryHive hive = RegistryHive::kLocalMachine;
-  std::u16string path;
-  bool valid = false;
-};
-
-KeyPath SplitKey(std::string_view key) {
-  static constexpr std::pair<std::string_view, RegistryHive> kHives[] = {{"HKLM", RegistryHive::kLocalMachine},
-                                                                         {"HKCU", RegistryHive::kCurrentUser},
-                                                                         {"HKCR", RegistryHive::kClassesRoot},
-                                                                         {"HKU", RegistryHive::kUsers},
-                                                                         {"HKCC", RegistryHive::kCurrentConfig}};
-  const size_t slash = key.find('\\');
-  for (const auto& [name, hive] : kHives) {
-    if (key.substr(0, slash) == name && slash != std::string_view::npos)
-      return {hive, Wide(key.substr(slash + 1)), true};
-  }
-  return {};
-}
 
 // REG_DWORD and REG_QWORD data as the source writes it: decimal or 0x hex.
 std::optional<uint64_t> WholeNumber(std::string_view text) {
@@ -81,47 +30,6 @@ std::optional<uint64_t> WholeNumber(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
-}
-
-uint64_t LittleEndian(const std::string& bytes, size_t count) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < count && i < bytes.size(); ++i) {
-    value |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
-  }
-  return value;
-}
-
-// A string value's text without the terminating NULs the registry keeps.
-std::u16string StringData(const RegistryValue& value) {
-  std::u16string text(value.data.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(value.data[2 * i]) |
-                                    (static_cast<unsigned char>(value.data[2 * i + 1]) << 8));
-  }
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
-  return text;
-}
-
-const char* TypeName(uint32_t type) {
-  switch (type) {
-    case platform::kRegSz: return "REG_SZ";
-    case platform::kRegExpandSz: return "REG_EXPAND_SZ";
-    case platform::kRegBinary: return "REG_BINARY";
-    case platform::kRegDword: return "REG_DWORD";
-    case platform::kRegMultiSz: return "REG_MULTI_SZ";
-    case platform::kRegQword: return "REG_QWORD";
-    default: return "another type";
-  }
-}
-
-// The value as a person reads it: a number in decimal, a text in quotes.
-std::string Shown(const RegistryValue& value) {
-  if (value.type == platform::kRegDword && value.data.size() == 4) return std::to_string(LittleEndian(value.data, 4));
-  if (value.type == platform::kRegQword && value.data.size() == 8) return std::to_string(LittleEndian(value.data, 8));
-  if (value.type == platform::kRegSz || value.type == platform::kRegExpandSz) {
-    return "\"" + Narrow(StringData(value)) + "\"";
-  }
-  return std::string("a ") + TypeName(value.type) + " of " + std::to_string(value.data.size()) + " bytes";
 }
 
 std::string ValueName(std::string_view name) { return name == "(default)" ? "(default)" : std::string(name); }
@@ -142,15 +50,15 @@ bool Holds(const RegistryValue& value, std::string_view type, const std::u16stri
 
 StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::string_view name, std::string_view type,
                         std::string_view data) {
-  const KeyPath path = SplitKey(key);
-  if (!path.valid) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
+  const std::optional<KeyPath> path = SplitKey(key);
+  if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
   const std::u16string expectedText =
       data.find('%') == std::string_view::npos ? Wide(data) : machine.expand(Wide(data));
   const std::optional<uint64_t> expectedNumber = WholeNumber(data);
   const std::string wanted = type == "REG_SZ" ? "\"" + Narrow(expectedText) + "\""
                              : expectedNumber ? std::to_string(*expectedNumber)
                                               : std::string(data);
-  const platform::RegistryRead read = machine.readValue(path.hive, path.path, name == "(default)" ? u"" : Wide(name));
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, name == "(default)" ? u"" : Wide(name));
   const std::string label = "value " + ValueName(name);
   switch (read.status) {
     case RegistryLookup::kKeyMissing:
@@ -173,17 +81,17 @@ StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::strin
 }
 
 StepCheck CheckValueDeleted(const Machine& machine, const StepDef& step) {
-  const std::string_view key = Param(step, "key");
-  const std::string_view name = Param(step, "value");
-  const KeyPath path = SplitKey(key);
-  if (!path.valid) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
-  const platform::RegistryRead read = machine.readValue(path.hive, path.path, Wide(name));
+  const std::string_view key = ParamValue(step, "key");
+  const std::string_view name = ParamValue(step, "value");
+  const std::optional<KeyPath> path = SplitKey(key);
+  if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, Wide(name));
   const std::string label = "value " + ValueName(name);
   if (read.status == RegistryLookup::kKeyMissing || read.status == RegistryLookup::kValueMissing) {
     return Result(StepState::kApplied, label + " is absent");
   }
   if (read.status == RegistryLookup::kUnreadable) return Result(StepState::kUnknown, label + " cannot be read");
-  const std::string_view expected = Param(step, "expected-data");
+  const std::string_view expected = ParamValue(step, "expected-data");
   if (!expected.empty()) {
     std::string current = Shown(read.value);
     if (current.size() >= 2 && current.front() == '"') current = current.substr(1, current.size() - 2);
@@ -197,9 +105,9 @@ StepCheck CheckValueDeleted(const Machine& machine, const StepDef& step) {
 }
 
 StepCheck CheckKey(const Machine& machine, std::string_view key, bool wanted) {
-  const KeyPath path = SplitKey(key);
-  if (!path.valid) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
-  const std::optional<bool> exists = machine.keyExists(path.hive, path.path);
+  const std::optional<KeyPath> path = SplitKey(key);
+  if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
+  const std::optional<bool> exists = machine.keyExists(path->hive, path->path);
   if (!exists) return Result(StepState::kUnknown, "key " + std::string(key) + " cannot be read");
   const std::string label = "key " + std::string(key);
   if (*exists == wanted) return Result(StepState::kApplied, label + (wanted ? " exists" : " is absent"));
@@ -239,20 +147,13 @@ StepCheck CheckPerUserService(const Machine& machine, std::string_view service) 
   const std::optional<std::vector<std::u16string>> all = machine.serviceNames();
   if (!all) return Result(StepState::kUnknown, "the installed services cannot be listed");
   std::vector<std::string> names;
-  const std::string prefix = std::string(service) + "_";
-  for (const std::u16string& wide : *all) {
-    const std::string name = Narrow(wide);
-    if (EqualsIgnoringCase(name, service) ||
-        (name.size() > prefix.size() && EqualsIgnoringCase(name.substr(0, prefix.size()), prefix))) {
-      names.push_back(name);
-    }
-  }
-  return CheckServices(machine, names, std::string(service) + " (and " + prefix + "*)");
+  for (const std::u16string& name : PerUserServiceNames(*all, service)) names.push_back(Narrow(name));
+  return CheckServices(machine, names, std::string(service) + " (and " + std::string(service) + "_*)");
 }
 
 StepCheck CheckTasks(const Machine& machine, const StepDef& step) {
-  const std::string folder(Param(step, "folder"));
-  const std::string_view pattern = Param(step, "task");
+  const std::string folder(ParamValue(step, "folder"));
+  const std::string_view pattern = ParamValue(step, "task");
   const std::string label = "task " + folder + std::string(pattern);
   const platform::TaskFolder tasks = machine.tasksIn(Wide(folder));
   if (tasks.status == platform::TaskFolder::Status::kUnreadable) {
@@ -272,10 +173,10 @@ StepCheck CheckTasks(const Machine& machine, const StepDef& step) {
 }
 
 StepCheck CheckStoreApp(const Machine& machine, const StepDef& step, std::span<const StepDef> siblings) {
-  const std::string package(Param(step, "package"));
+  const std::string package(ParamValue(step, "package"));
   // The family comes from the row's deprovisioning step for the same package.
   for (const StepDef& sibling : siblings) {
-    const std::string_view family = Param(sibling, "package-family");
+    const std::string_view family = ParamValue(sibling, "package-family");
     if (std::string_view(sibling.family) != "deprovision-store-app" || !family.starts_with(package + "_")) continue;
     const std::optional<bool> installed = machine.packageInstalled(Wide(family));
     if (!installed) return Result(StepState::kUnknown, "whether app " + package + " is installed cannot be told");
@@ -286,8 +187,8 @@ StepCheck CheckStoreApp(const Machine& machine, const StepDef& step, std::span<c
 }
 
 StepCheck CheckHosts(const Machine& machine, const StepDef& step) {
-  const std::string domain(Param(step, "domain"));
-  const std::string_view comment = Param(step, "comment").empty() ? "." : Param(step, "comment");
+  const std::string domain(ParamValue(step, "domain"));
+  const std::string_view comment = ParamValue(step, "comment").empty() ? "." : ParamValue(step, "comment");
   const std::optional<std::string> hosts = machine.readFile(machine.hostsPath);
   if (!hosts) return Result(StepState::kUnknown, "the hosts file cannot be read");
   bool v4 = false;
@@ -318,10 +219,10 @@ bool SameJson(const JsonValue& a, const JsonValue& b) {
 }
 
 StepCheck CheckEditorSetting(const Machine& machine, const StepDef& step) {
-  const std::string key(Param(step, "key"));
-  const std::string_view wanted = Param(step, "value");
+  const std::string key(ParamValue(step, "key"));
+  const std::string_view wanted = ParamValue(step, "value");
   if (machine.appData.empty()) return Result(StepState::kUnknown, "the application data folder is unknown");
-  const std::optional<std::string> text = machine.readFile(machine.appData + u"\\Code\\User\\settings.json");
+  const std::optional<std::string> text = machine.readFile(machine.appData + kEditorSettingsFile);
   if (!text) return Result(StepState::kNotApplicable, "Visual Studio Code has no user settings file");
   const std::optional<JsonValue> settings = ParseJsonWithComments(*text);
   const std::optional<JsonValue> expected = ParseJson(wanted);
@@ -337,8 +238,8 @@ StepCheck CheckEditorSetting(const Machine& machine, const StepDef& step) {
 }
 
 StepCheck CheckDisallowRun(const Machine& machine, std::string_view executable) {
-  const auto values = machine.values(RegistryHive::kCurrentUser,
-                                     u"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\DisallowRun");
+  const std::optional<KeyPath> list = SplitKey(kDisallowRunKey);
+  const auto values = machine.values(list->hive, list->path);
   const std::string label = std::string(executable);
   if (values) {
     for (const auto& [name, value] : *values) {
@@ -352,7 +253,7 @@ StepCheck CheckDisallowRun(const Machine& machine, std::string_view executable) 
 }
 
 StepCheck CheckNetbios(const Machine& machine) {
-  const std::u16string interfaces = u"SYSTEM\\CurrentControlSet\\services\\NetBT\\Parameters\\Interfaces";
+  const std::u16string interfaces = kNetbiosInterfacesKey;
   const auto names = machine.subkeys(RegistryHive::kLocalMachine, interfaces);
   if (!names || names->empty()) return Result(StepState::kNotApplicable, "there is no NetBIOS interface");
   size_t on = 0;
@@ -370,14 +271,12 @@ StepCheck CheckNetbios(const Machine& machine) {
 }
 
 StepCheck CheckCloudNavigationEntry(const Machine& machine) {
-  const std::u16string space = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace";
+  const std::u16string space = kNavigationNamespaceKey;
   const auto names = machine.subkeys(RegistryHive::kCurrentUser, space);
   if (names) {
     for (const std::u16string& name : *names) {
       const platform::RegistryRead read = machine.readValue(RegistryHive::kCurrentUser, space + u"\\" + name, u"");
-      if (read.status != RegistryLookup::kFound) continue;
-      const std::u16string shown = StringData(read.value);
-      if (shown == u"OneDrive" || shown == u"OneDrive - Personal") {
+      if (read.status == RegistryLookup::kFound && IsOneDriveEntry(read.value)) {
         return Result(StepState::kNotApplied, "File Explorer shows the OneDrive entry, the tweak removes it");
       }
     }
@@ -411,8 +310,8 @@ std::optional<std::string> OutsideGuard(const StepDef& step, const platform::Win
     }
     return std::optional<platform::WindowsVersion>();
   };
-  const std::string_view min = Param(step, "min-version");
-  const std::string_view max = Param(step, "max-version");
+  const std::string_view min = ParamValue(step, "min-version");
+  const std::string_view max = ParamValue(step, "max-version");
   if (!min.empty()) {
     const auto bound = limit(kMinimumVersions, min);
     if (!bound || Before(running, *bound)) return "not for this Windows: needs " + std::string(min) + " or later";
@@ -432,39 +331,34 @@ StepCheck CheckStep(const StepDef& step, std::span<const StepDef> siblings, cons
     return Result(StepState::kNotApplicable, *outside);
   }
   if (family == "set-registry-value") {
-    return CheckValueSet(machine, Param(step, "key"), Param(step, "value"), Param(step, "type"), Param(step, "data"));
+    return CheckValueSet(machine, ParamValue(step, "key"), ParamValue(step, "value"), ParamValue(step, "type"),
+                         ParamValue(step, "data"));
   }
   if (family == "terminate-on-startup") {
-    return CheckValueSet(machine,
-                         "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\" +
-                             std::string(Param(step, "executable")),
-                         "Debugger", "REG_SZ", "%SYSTEMROOT%\\System32\\taskkill.exe");
+    return CheckValueSet(machine, kImageOptionsKey + std::string(ParamValue(step, "executable")), "Debugger", "REG_SZ",
+                         "%SYSTEMROOT%\\System32\\taskkill.exe");
   }
   if (family == "activate-disallow-run") {
-    return CheckValueSet(machine, "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
-                         "DisallowRun", "REG_DWORD", "1");
+    return CheckValueSet(machine, kExplorerPoliciesKey, "DisallowRun", "REG_DWORD", "1");
   }
   if (family == "delete-registry-value") return CheckValueDeleted(machine, step);
-  if (family == "remove-registry-key") return CheckKey(machine, Param(step, "key"), false);
-  if (family == "create-registry-key") return CheckKey(machine, Param(step, "key"), true);
+  if (family == "remove-registry-key") return CheckKey(machine, ParamValue(step, "key"), false);
+  if (family == "create-registry-key") return CheckKey(machine, ParamValue(step, "key"), true);
   if (family == "deprovision-store-app") {
-    return CheckKey(machine,
-                    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Deprovisioned\\" +
-                        std::string(Param(step, "package-family")),
-                    true);
+    return CheckKey(machine, kDeprovisionedKey + std::string(ParamValue(step, "package-family")), true);
   }
   if (family == "disable-service")
-    return CheckServices(machine, {std::string(Param(step, "service"))}, Param(step, "service"));
-  if (family == "disable-per-user-service") return CheckPerUserService(machine, Param(step, "service"));
+    return CheckServices(machine, {std::string(ParamValue(step, "service"))}, ParamValue(step, "service"));
+  if (family == "disable-per-user-service") return CheckPerUserService(machine, ParamValue(step, "service"));
   if (family == "disable-scheduled-task") return CheckTasks(machine, step);
   if (family == "uninstall-store-app") return CheckStoreApp(machine, step, siblings);
   if (family == "add-hosts-entries") return CheckHosts(machine, step);
   if (family == "editor-setting") return CheckEditorSetting(machine, step);
-  if (family == "block-executable") return CheckDisallowRun(machine, Param(step, "executable"));
+  if (family == "block-executable") return CheckDisallowRun(machine, ParamValue(step, "executable"));
   if (family == "disable-netbios") return CheckNetbios(machine);
   if (family == "remove-onedrive-navigation-entry") return CheckCloudNavigationEntry(machine);
   if (family == "create-placeholder-file") {
-    const std::string path(Param(step, "path"));
+    const std::string path(ParamValue(step, "path"));
     if (machine.readFile(machine.expand(Wide(path)))) return Result(StepState::kApplied, path + " exists");
     return Result(StepState::kNotApplied, path + " does not exist, the tweak creates it");
   }
@@ -560,9 +454,10 @@ Machine SystemMachine() {
   machine.readFile = [cache](const std::u16string& path) {
     auto found = cache->files.find(path);
     if (found == cache->files.end())
-      found = cache->files.emplace(path, platform::ReadSmallFile(path, kMaxFileBytes)).first;
+      found = cache->files.emplace(path, platform::ReadSmallFile(path, kMachineFileBytes)).first;
     return found->second;
   };
+  machine.fileExists = platform::FileExists;
   machine.expand = platform::ExpandEnvironment;
   machine.hostsPath = platform::HostsFilePath();
   machine.appData = platform::RoamingAppDataFolder();

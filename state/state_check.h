@@ -54,11 +54,15 @@ struct Machine {
   std::function<platform::TaskFolder(std::u16string_view folder)> tasksIn;
   std::function<std::optional<bool>(std::u16string_view family)> packageInstalled;
   std::function<std::optional<std::string>(const std::u16string& path)> readFile;
+  std::function<std::optional<bool>(const std::u16string& path)> fileExists;
   std::function<std::u16string(std::u16string_view text)> expand;
   std::u16string hostsPath;
   std::u16string appData;
   platform::WindowsVersion version;
 };
+
+// SystemMachine reads files of up to this size.
+inline constexpr size_t kMachineFileBytes = 8 * 1024 * 1024;
 
 Machine SystemMachine();
 

@@ -140,3 +140,80 @@ std::optional<std::vector<std::pair<std::u16string, RegistryValue>>> RegistryVal
 }
 
 }  // namespace platform
+
+namespace platform {
+
+namespace {
+
+// The parent's path and the last name of `key`; the parent is empty for a
+// key directly under the hive.
+std::pair<std::u16string_view, std::u16string_view> SplitLast(std::u16string_view key) {
+  const size_t slash = key.rfind(u'\\');
+  if (slash == std::u16string_view::npos) return {{}, key};
+  return {key.substr(0, slash), key.substr(slash + 1)};
+}
+
+}  // namespace
+
+uint32_t SetRegistryValue(RegistryHive hive, std::u16string_view key, std::u16string_view name,
+                          const RegistryValue& value) {
+  HKEY opened = nullptr;
+  LSTATUS status = RegCreateKeyExW(HiveKey(hive), NulTerminated(key).c_str(), 0, nullptr, 0,
+                                   KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &opened, nullptr);
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+  status = RegSetValueExW(opened, NulTerminated(name).c_str(), 0, value.type,
+                          reinterpret_cast<const BYTE*>(value.data.data()), static_cast<DWORD>(value.data.size()));
+  RegCloseKey(opened);
+  return static_cast<uint32_t>(status);
+}
+
+uint32_t DeleteRegistryValue(RegistryHive hive, std::u16string_view key, std::u16string_view name) {
+  HKEY opened = nullptr;
+  LSTATUS status =
+      RegOpenKeyExW(HiveKey(hive), NulTerminated(key).c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened);
+  if (status == ERROR_FILE_NOT_FOUND) return 0;
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+  status = RegDeleteValueW(opened, NulTerminated(name).c_str());
+  RegCloseKey(opened);
+  return status == ERROR_FILE_NOT_FOUND ? 0 : static_cast<uint32_t>(status);
+}
+
+uint32_t CreateRegistryKey(RegistryHive hive, std::u16string_view key) {
+  HKEY opened = nullptr;
+  const LSTATUS status = RegCreateKeyExW(HiveKey(hive), NulTerminated(key).c_str(), 0, nullptr, 0,
+                                         KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &opened, nullptr);
+  if (status == ERROR_SUCCESS) RegCloseKey(opened);
+  return static_cast<uint32_t>(status);
+}
+
+uint32_t DeleteRegistryTree(RegistryHive hive, std::u16string_view key) {
+  const auto [parentPath, leaf] = SplitLast(key);
+  HKEY parent = nullptr;
+  // RegDeleteTreeW needs DELETE, KEY_ENUMERATE_SUB_KEYS and KEY_QUERY_VALUE
+  // on the key itself, which it opens through the parent.
+  LSTATUS status = RegOpenKeyExW(HiveKey(hive), NulTerminated(parentPath).c_str(), 0,
+                                 KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_WOW64_64KEY, &parent);
+  if (status == ERROR_FILE_NOT_FOUND) return 0;
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+  status = RegDeleteTreeW(parent, NulTerminated(leaf).c_str());
+  RegCloseKey(parent);
+  return status == ERROR_FILE_NOT_FOUND ? 0 : static_cast<uint32_t>(status);
+}
+
+uint32_t DeleteEmptyRegistryKey(RegistryHive hive, std::u16string_view key) {
+  HKEY opened = nullptr;
+  LSTATUS status = OpenForReading(hive, key, &opened);
+  if (status == ERROR_FILE_NOT_FOUND) return 0;
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  status = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+  if (subkeys != 0 || values != 0) return kErrorDirNotEmpty;
+  status = RegDeleteKeyExW(HiveKey(hive), NulTerminated(key).c_str(), KEY_WOW64_64KEY, 0);
+  return status == ERROR_FILE_NOT_FOUND ? 0 : static_cast<uint32_t>(status);
+}
+
+}  // namespace platform

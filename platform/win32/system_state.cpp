@@ -67,6 +67,11 @@ ServiceStart ServiceStartType(std::u16string_view name) {
   if (!QueryServiceConfigW(service.get(), config, kConfigBytes, &needed)) return result;
   result.status = ServiceStart::Status::kFound;
   result.startType = config->dwStartType;
+  SERVICE_DELAYED_AUTO_START_INFO delayed{};
+  if (QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&delayed),
+                           sizeof delayed, &needed)) {
+    result.delayed = delayed.fDelayedAutostart != FALSE;
+  }
   return result;
 }
 
@@ -180,6 +185,13 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, size_t maxB
   return content;
 }
 
+std::optional<bool> FileExists(const std::u16string& path) {
+  if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  return std::nullopt;
+}
+
 std::u16string HostsFilePath() {
   wchar_t system[MAX_PATH];
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
@@ -187,15 +199,23 @@ std::u16string HostsFilePath() {
   return Narrow16(system, length) + u"\\drivers\\etc\\hosts";
 }
 
-std::u16string RoamingAppDataFolder() {
+namespace {
+
+std::u16string KnownFolder(const KNOWNFOLDERID& id) {
   PWSTR folder = nullptr;
   std::u16string result;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder))) {
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &folder))) {
     result = Narrow16(folder, wcslen(folder));
   }
   CoTaskMemFree(folder);
   return result;
 }
+
+}  // namespace
+
+std::u16string RoamingAppDataFolder() { return KnownFolder(FOLDERID_RoamingAppData); }
+
+std::u16string LocalAppDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
 
 std::u16string ExpandEnvironment(std::u16string_view text) {
   const std::wstring source = Wide(text);
@@ -208,6 +228,51 @@ std::u16string ExpandEnvironment(std::u16string_view text) {
     expanded.resize(needed);
   }
   return std::u16string(text);
+}
+
+}  // namespace platform
+
+namespace platform {
+
+uint32_t SetServiceStart(std::u16string_view name, uint32_t startType, bool delayed) {
+  if (ServiceManager() == nullptr) return GetLastError();
+  const ServiceHandle service(
+      OpenServiceW(ServiceManager(), Wide(name).c_str(), SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG));
+  if (!service) return GetLastError();
+  if (!ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr)) {
+    return GetLastError();
+  }
+  // Set only when it differs: a service manager that cannot report the flag
+  // (Wine's) has it off, and refuses to set it.
+  SERVICE_DELAYED_AUTO_START_INFO current{};
+  DWORD needed = 0;
+  QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&current),
+                       sizeof current, &needed);
+  if ((current.fDelayedAutostart != FALSE) == delayed) return 0;
+  SERVICE_DELAYED_AUTO_START_INFO wanted{delayed ? TRUE : FALSE};
+  if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &wanted)) return GetLastError();
+  return 0;
+}
+
+uint32_t SetScheduledTaskEnabled(TaskScheduler* scheduler, std::u16string_view folder, std::u16string_view name,
+                                 bool enabled) {
+  if (scheduler == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
+  if (folder.size() > 1 && folder.back() == u'\\') folder.remove_suffix(1);
+  ITaskFolder* taskFolder = nullptr;
+  IRegisteredTask* task = nullptr;
+  BSTR path = SysAllocString(Wide(folder).c_str());
+  BSTR taskName = SysAllocString(Wide(name).c_str());
+  HRESULT result = scheduler->service->GetFolder(path, &taskFolder);
+  if (SUCCEEDED(result)) result = taskFolder->GetTask(taskName, &task);
+  if (SUCCEEDED(result)) result = task->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE);
+  Release(task);
+  Release(taskFolder);
+  SysFreeString(taskName);
+  SysFreeString(path);
+  // A failure from a Win32 call comes back as HRESULT_FROM_WIN32(code).
+  if (SUCCEEDED(result)) return 0;
+  return HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<uint32_t>(result);
 }
 
 }  // namespace platform

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (value.size() > size || (ids && ids->size() > size)) __builtin_trap();
 
   static const PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                                          [](std::vector<int32_t> started, bool) {
+                                          [](std::vector<int32_t> started, RunOptions) {
                                             if (started.empty()) __builtin_trap();
                                             g_running = false;
                                           },

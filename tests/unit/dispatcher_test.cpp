@@ -40,10 +40,10 @@ class DispatcherTest : public testing::Test {
   std::vector<std::function<void()>> jobs;
   bool runningWhenStarted = false;
   PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                             [this](std::vector<int32_t> ids, bool skip) {
+                             [this](std::vector<int32_t> ids, RunOptions options) {
                                runningWhenStarted = g_running;
                                started.push_back(std::move(ids));
-                               skipApplied.push_back(skip);
+                               skipApplied.push_back(options.skipApplied);
                              },
                              [this](std::function<void()> job) { jobs.push_back(std::move(job)); }};
 };
@@ -113,7 +113,7 @@ TEST_F(DispatcherTest, IdsThatAreNotPlainIntegersRunNothing) {
 
 TEST_F(DispatcherTest, CancelBeforeOptimizeIsForgottenButCancelAfterItCounts) {
   Handle(R"({"cmd":"cancel"})");
-  actions.startRun = [this](std::vector<int32_t> ids, bool) {
+  actions.startRun = [this](std::vector<int32_t> ids, RunOptions) {
     // The run thread would start here: the flag was cleared before.
     EXPECT_FALSE(g_cancelRequested);
     started.push_back(std::move(ids));
@@ -126,7 +126,7 @@ TEST_F(DispatcherTest, CancelBeforeOptimizeIsForgottenButCancelAfterItCounts) {
 }
 
 TEST_F(DispatcherTest, ThreadThatCannotStartIsReportedAndLeavesNoRun) {
-  actions.startRun = [](std::vector<int32_t>, bool) {
+  actions.startRun = [](std::vector<int32_t>, RunOptions) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   };
   EXPECT_NO_THROW(Handle(R"({"cmd":"optimize","ids":[1]})"));
@@ -142,6 +142,27 @@ TEST_F(DispatcherTest, OptimizeSkipsAppliedTweaksOnlyWhenThePageAsks) {
     Handle(command);
   }
   EXPECT_EQ(skipApplied, (std::vector<bool>{true, false, false, false}));
+}
+
+// Undo is refused like a run while one is active, and needs its fields.
+TEST_F(DispatcherTest, UndoNeedsARunIdAndWaitsForTheActiveRun) {
+  for (const char* bad : {R"({"cmd":"undo"})", R"({"cmd":"undo","run":""})", R"({"cmd":"undo","run":7})",
+                          R"({"cmd":"undo","run":"r","keys":"a"})", R"({"cmd":"undo","run":"r","keys":[1]})",
+                          R"({"cmd":"undo","run":"r","force":"yes"})"}) {
+    Handle(bad);
+    EXPECT_EQ(TakePageMessages(), (Messages{Warn("Undo needs a run id, and keys as a list of texts.")})) << bad;
+  }
+  EXPECT_TRUE(jobs.empty());
+  Handle(R"({"cmd":"undo","run":"r","keys":["a/b"],"force":true})");
+  EXPECT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(g_running);
+  Handle(R"({"cmd":"undo","run":"r"})");
+  Handle(R"({"cmd":"optimize","ids":[1]})");
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Warn("Already running, please wait."), Warn("Already running, please wait.")}));
+  EXPECT_EQ(jobs.size(), 1u);
+  Handle(R"({"cmd":"history"})");
+  EXPECT_EQ(jobs.size(), 2u);
 }
 
 // A state check runs off the UI thread; requests that arrive before it ends
@@ -235,7 +256,7 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
     const ScriptRunner* runner;
   };
   const PageCommandActions actions{[] { return BuildInitMessage(false, SystemInfo{}); },
-                                   [&](std::vector<int32_t> ids, bool) {
+                                   [&](std::vector<int32_t> ids, RunOptions) {
                                      ++runsStarted;
                                      auto* job = new Job{std::move(ids), &slowScript};
                                      ASSERT_TRUE(platform::StartDetachedThread(

@@ -177,4 +177,70 @@ TEST_F(OptimizeRunTest, DoneIsQueuedBeforeTheRunningFlagIsCleared) {
   }
 }
 
+// Each answer System Restore can give, and what the run makes of it: only a
+// new restore point lets the tweaks run, and the page hears why not.
+TEST_F(OptimizeRunTest, RestorePointFirstAndNothingRunsWithoutOne) {
+  using Call = platform::RestorePointCall;
+  const platform::RestorePointList kept{true, {{1, u"20250101080000.000000+000"}, {2, u"20250614103000.000000+180"}}};
+  struct Case {
+    platform::RestorePointList list;
+    Call begin;
+    std::string reason;
+    std::string text;
+  };
+  const Case cases[] = {
+      {kept, {Call::Status::kDone, 0, 3}, "created", "Restore point 3 made: \"Quarnfeld Optimizer: before 2 tweaks\"."},
+      {kept,
+       {Call::Status::kDone, 0, 2},
+       "recent",
+       "No new restore point: Windows makes one a day at most, and restore point 2 was made on 2025-06-14 10:30."},
+      {{},
+       {Call::Status::kDone, 0, 9},
+       "created",
+       "Restore point 9 made: \"Quarnfeld Optimizer: before 2 tweaks\". (Windows may have kept a point it made today "
+       "instead.)"},
+      {kept,
+       {Call::Status::kFailed, platform::kErrorServiceDisabled, 0},
+       "protection-off",
+       "No restore point: System Protection is off for the system drive. It is turned on in System Properties, System "
+       "Protection (SystemPropertiesProtection.exe): the system drive, Configure, Turn on system protection."},
+      {kept,
+       {Call::Status::kFailed, platform::kErrorDiskFull, 0},
+       "low-disk",
+       "No restore point: System Restore is standing by, the disk is low on space."},
+      {kept, {Call::Status::kFailed, 31, 0}, "failed", "No restore point: System Restore failed (error 31)."},
+      {kept, {}, "unavailable", "No restore point: System Restore is not available on this system."},
+  };
+  for (const Case& c : cases) {
+    std::vector<int64_t> ended;
+    const RestorePointSystem system{[&c] { return c.list; },
+                                    [&c](std::u16string_view description) {
+                                      EXPECT_EQ(description, u"Quarnfeld Optimizer: before 2 tweaks");
+                                      return c.begin;
+                                    },
+                                    [&ended](int64_t sequence) {
+                                      ended.push_back(sequence);
+                                      return Call{Call::Status::kDone, 0, sequence};
+                                    }};
+    scripts.clear();
+    OptimizeRunWith({0, 1}, RunSeams{Scripted({kOk, kOk}), {}, std::nullopt, {}, &system});
+    const Messages got = TakePageMessages();
+    const bool created = c.reason == "created";
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0], "{\"type\":\"restore-point\",\"created\":" + std::string(created ? "true" : "false") +
+                          ",\"reason\":\"" + c.reason + "\",\"text\":" + JsonQuote(c.text) + "}");
+    if (created) {
+      EXPECT_EQ(got[1], Log("ok", c.text));
+      EXPECT_EQ(scripts.size(), 2u);
+      EXPECT_EQ(ended, std::vector<int64_t>{c.begin.sequence});
+      EXPECT_EQ(got.back(), Done(2, 0));
+    } else {
+      EXPECT_EQ(got, (Messages{got[0], Log("warn", c.text + " Nothing was run."), Done(0, 0)}));
+      EXPECT_TRUE(scripts.empty());
+      EXPECT_TRUE(ended.empty());
+    }
+    EXPECT_FALSE(g_running);
+  }
+}
+
 }  // namespace

@@ -7,108 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "fake_machine.h"
 #include "platform/text.h"
 
 namespace {
 
 using platform::RegistryHive;
 using platform::RegistryValue;
-
-RegistryValue Dword(uint32_t value) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  return {platform::kRegDword, bytes};
-}
-
-RegistryValue Sz(std::u16string_view text) {
-  std::string bytes;
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  bytes.append(2, '\0');
-  return {platform::kRegSz, bytes};
-}
-
-// Keys are "HIVE\path" with the hive's number; values by name.
-struct FakeMachine {
-  std::map<std::u16string, std::map<std::u16string, RegistryValue>> keys;
-  std::map<std::u16string, uint32_t> services;
-  std::map<std::u16string, std::vector<platform::ScheduledTask>> tasks;
-  std::map<std::u16string, std::string> files;
-  std::map<std::u16string, bool> packages;
-
-  static std::u16string Id(RegistryHive hive, std::u16string_view key) {
-    return std::u16string(1, static_cast<char16_t>(u'0' + static_cast<int>(hive))) + u"\\" + std::u16string(key);
-  }
-  void Set(RegistryHive hive, std::u16string_view key, std::u16string_view name, RegistryValue value) {
-    keys[Id(hive, key)][std::u16string(name)] = std::move(value);
-  }
-
-  Machine Reader() const {
-    Machine machine;
-    machine.readValue = [this](RegistryHive hive, std::u16string_view key, std::u16string_view name) {
-      const auto found = keys.find(Id(hive, key));
-      if (found == keys.end()) return platform::RegistryRead{platform::RegistryLookup::kKeyMissing, {}};
-      const auto value = found->second.find(std::u16string(name));
-      if (value == found->second.end()) return platform::RegistryRead{platform::RegistryLookup::kValueMissing, {}};
-      return platform::RegistryRead{platform::RegistryLookup::kFound, value->second};
-    };
-    machine.keyExists = [this](RegistryHive hive, std::u16string_view key) -> std::optional<bool> {
-      return keys.count(Id(hive, key)) > 0;
-    };
-    machine.subkeys = [this](RegistryHive hive, std::u16string_view key) {
-      std::vector<std::u16string> names;
-      const std::u16string prefix = Id(hive, key) + u"\\";
-      for (const auto& [id, values] : keys) {
-        if (id.starts_with(prefix) && id.find(u'\\', prefix.size()) == std::u16string::npos) {
-          names.push_back(id.substr(prefix.size()));
-        }
-      }
-      return std::optional(names);
-    };
-    machine.values = [this](RegistryHive hive, std::u16string_view key) {
-      std::optional<std::vector<std::pair<std::u16string, RegistryValue>>> result;
-      const auto found = keys.find(Id(hive, key));
-      if (found != keys.end()) result.emplace(found->second.begin(), found->second.end());
-      return result;
-    };
-    machine.serviceStart = [this](std::u16string_view name) {
-      const auto found = services.find(std::u16string(name));
-      if (found == services.end()) return platform::ServiceStart{platform::ServiceStart::Status::kNotInstalled, 0};
-      return platform::ServiceStart{platform::ServiceStart::Status::kFound, found->second};
-    };
-    machine.serviceNames = [this] {
-      std::vector<std::u16string> names;
-      for (const auto& [name, start] : services) names.push_back(name);
-      return std::optional(names);
-    };
-    machine.tasksIn = [this](std::u16string_view folder) {
-      const auto found = tasks.find(std::u16string(folder));
-      if (found == tasks.end()) return platform::TaskFolder{platform::TaskFolder::Status::kMissing, {}};
-      return platform::TaskFolder{platform::TaskFolder::Status::kFound, found->second};
-    };
-    machine.packageInstalled = [this](std::u16string_view family) -> std::optional<bool> {
-      return packages.count(std::u16string(family)) > 0;
-    };
-    machine.readFile = [this](const std::u16string& path) -> std::optional<std::string> {
-      const auto found = files.find(path);
-      if (found == files.end()) return std::nullopt;
-      return found->second;
-    };
-    machine.expand = [](std::u16string_view text) {
-      std::u16string out(text);
-      const std::u16string variable = u"%SYSTEMROOT%";
-      for (size_t at; (at = out.find(variable)) != std::u16string::npos;)
-        out.replace(at, variable.size(), u"C:\\Windows");
-      return out;
-    };
-    machine.hostsPath = u"hosts";
-    machine.appData = u"C:\\Users\\u\\AppData\\Roaming";
-    machine.version = {10, 0, 19045};
-    return machine;
-  }
-};
 
 constexpr char16_t kPolicy[] = u"Software\\Policies\\Microsoft\\Windows\\DataCollection";
 

@@ -14,6 +14,7 @@
 #include "app/dispatcher.h"
 #include "catalogue/catalogue.h"
 #include "platform/message_window.h"
+#include "platform/restore_point.h"
 #include "platform/standard_output.h"
 #include "platform/thread.h"
 #include "protocol/json_text.h"
@@ -66,6 +67,9 @@ void ReadInput(void* windowHandle) {
 }  // namespace
 
 int main() {
+  // As the program does: System Restore calls back into the process that
+  // asks it for a restore point.
+  platform::AllowSystemRestoreCallbacks();
   g_catalogue = BuildCatalogue();
   g_webView = [](const std::u16string& json) { platform::WriteStandardOutputLine(Utf16ToUtf8(json)); };
   const platform::Window window = platform::CreateMessageWindow(HandleBridgeMessage);
