@@ -242,7 +242,13 @@ TEST_F(JournalWin32, JournalIsForAdministratorsAlone) {
   const JournalPlace place = SystemJournalPlace();
   ASSERT_FALSE(place.perUser);
   ASSERT_FALSE(place.folder.empty());
-  OptimizeRunWith({0}, RunSeams{[](const char*) { return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0}; }, {}, place.folder, SystemMachine, nullptr});
+  OptimizeRunWith({0}, RunSeams{[](const char*) {
+                                  return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0};
+                                },
+                                {},
+                                place.folder,
+                                SystemMachine,
+                                nullptr});
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   PSID systemOwner = nullptr;
@@ -282,7 +288,14 @@ TEST_F(JournalWin32, JournalIsForAdministratorsAlone) {
 TEST_F(JournalWin32, WithoutSystemRestoreTheRunAsksFirst) {
   const RestorePointSystem restorePoints = SystemRestorePoints();
   int ran = 0;
-  OptimizeRunWith({0, 1}, RunSeams{[&ran](const char*) { return ++ran > 0; }, {}, std::nullopt, {}, &restorePoints});
+  OptimizeRunWith({0, 1}, RunSeams{[&ran](const char*) {
+                                     ++ran;
+                                     return BatchResult{};
+                                   },
+                                   {},
+                                   std::nullopt,
+                                   {},
+                                   &restorePoints});
   const std::vector<std::string> messages = TakePageMessages();
   EXPECT_EQ(ran, 0);
   ASSERT_EQ(messages.size(), 3u);
