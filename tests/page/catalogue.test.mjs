@@ -84,6 +84,8 @@ describe('the native catalogue', () => {
       `Одним кликом применю ${recommended} рекомендованных твиков: телеметрия, службы, сеть, CPU/GPU, очистка.`);
     for (const [i, cat] of init.categories.entries()) {
       await page.click(`#nav-list .cat-item:nth-child(${i + 1})`);
+      // The cards after the first batch come in the following frames.
+      await page.waitForFunction((n) => document.querySelectorAll('#tweaks .tweak').length === n, cat.tweaks.length);
       assert.equal(await text(page, '#cat-title'), CATEGORY_LABELS[cat.key]);
       assert.equal(await text(page, '#master-sub'), `0 / ${cat.tweaks.length}`);
       const cards = await page.$$eval('#tweaks .tweak', (cs) => cs.map((c) => [

@@ -90,7 +90,7 @@ describe('details', () => {
         id: 0,
         meta: ['Телеметрия', 'rec'],
         cost: ['none', 'Без потерь', 'Отключает только отправку данных.'],
-        undo: 'Можно отменить: каждое изменение обратимо.',
+        undo: 'Можно отменить вручную: каждое изменение обратимо.',
         docs: ['Configure Windows diagnostic data', '<i>Markup</i> in a title'],
         steps: ['Set the start type of DiagTrack to disabled|disable-service', 'Set AllowTelemetry to 0|set-registry-value'],
       },
@@ -307,6 +307,21 @@ describe('keyboard and assistive technology', () => {
     await page.getByRole('button', { name: /^Разное/ }).focus();
     await page.keyboard.press('Enter');
     assert.equal(await text(page, '#cat-title'), 'Разное');
+    await close();
+  });
+
+  test('a long category arrives whole after its first batch; a toggle keeps the scroll position and the focus', async () => {
+    const tweaks = Array.from({ length: 130 }, (_, i) => ({ id: i, name: 'Tweak ' + i, recommended: false, warn: false }));
+    const { page, close } = await expertPage([smallInit({ categories: [{ key: 'misc', name: 'misc', tweaks }] })]);
+    await page.waitForFunction(() => document.querySelectorAll('#tweaks .tweak').length === 130);
+    assert.deepEqual(await page.$$eval('#tweaks .tweak-item', (items) => items.map((i) => Number(i.dataset.id))), tweaks.map((t) => t.id));
+    await page.focus(`${item(70)} .tweak`);
+    const scrolled = await page.$eval('#tweaks', (l) => l.scrollTop);
+    assert.ok(scrolled > 0);
+    await page.keyboard.press('Space');
+    assert.equal(await page.$eval('#tweaks', (l) => l.scrollTop), scrolled);
+    assert.equal(await page.evaluate(() => document.activeElement.closest('.tweak-item').dataset.id), '70');
+    assert.equal(await page.getAttribute(`${item(70)} .tweak`, 'aria-checked'), 'true');
     await close();
   });
 
