@@ -1,74 +1,40 @@
 #include "app/dispatcher.h"
 
 #include <memory>
-#include <string>
 #include <system_error>
 
-#include "catalogue/details_message.h"
+#include "app/commands.h"
 #include "catalogue/init_message.h"
 #include "platform/thread.h"
 #include "protocol/json_text.h"
-#include "protocol/json_value.h"
-#include "protocol/outbox.h"
 #include "protocol/page_messages.h"
 #include "run/optimize_run.h"
-#include "run/run_state.h"
 
 namespace {
 
-void HandleReady(std::string_view, const PageCommandActions& actions) { PostToPageUtf8(actions.buildInit()); }
-
-void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
-  // The flag is raised here, before the thread exists, so that a second
-  // "optimize" arriving before the run's first step is refused too.
-  if (g_running.exchange(true)) {
-    PostLog(LogLevel::Warn, "Already running, please wait.");
-    return;
-  }
-  std::vector<int32_t> ids = JsonGetIntArray(text, "ids");
-  if (ids.empty()) {
-    g_running = false;
-    PostLog(LogLevel::Warn, "Nothing to do: empty selection.");
-    return;
-  }
-  try {
-    actions.startRun(std::move(ids));
-  } catch (...) {
-    g_running = false;
-    PostLog(LogLevel::Warn, "Could not start the run, please try again.");
-  }
-}
-
-void HandleCancel(std::string_view, const PageCommandActions&) { g_cancelRequested = true; }
-
-void HandleDetails(std::string_view, const PageCommandActions&) { PostToPageUtf8(BuildDetailsMessage()); }
-
-void HandleScript(std::string_view text, const PageCommandActions&) {
-  const std::optional<JsonValue> command = ParseJson(text);
-  const JsonValue* idValue = command ? JsonMember(*command, "id") : nullptr;
-  const std::optional<int32_t> id = idValue ? JsonInt32(*idValue) : std::nullopt;
-  if (!id) {
-    PostLog(LogLevel::Warn, "Malformed command: \"script\" needs an integer \"id\".");
-    return;
-  }
-  std::optional<std::string> message = BuildScriptMessage(*id);
-  if (!message) {
-    PostLog(LogLevel::Warn, "Unknown tweak id: %d", *id);
-    return;
-  }
-  PostToPageUtf8(std::move(*message));
-}
-
 struct Command {
   std::string_view word;
-  void (*handle)(std::string_view text, const PageCommandActions& actions);
+  CommandHandler handle;
 };
 
 // Every command word the core answers, matched exactly (case-sensitive).
 constexpr Command kCommands[] = {
     {"ready", HandleReady},     {"optimize", HandleOptimize}, {"cancel", HandleCancel},
-    {"details", HandleDetails}, {"script", HandleScript},
+    {"details", HandleDetails}, {"script", HandleScript},     {"state", HandleState},
 };
+
+// Runs `job` on a new detached thread; throws like std::thread when none starts.
+void StartDetached(std::function<void()> job) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(job));
+  const auto main = [](void* job) {
+    std::unique_ptr<std::function<void()>> mine(static_cast<std::function<void()>*>(job));
+    (*mine)();
+  };
+  if (!platform::StartDetachedThread(main, owned.get())) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
+  owned.release();  // the thread owns the job now
+}
 
 }  // namespace
 
@@ -88,24 +54,12 @@ void HandlePageMessageWith(std::string_view text, const PageCommandActions& acti
   }
 }
 
-namespace {
-
-void RunThreadMain(void* ids) {
-  std::unique_ptr<std::vector<int32_t>> owned(static_cast<std::vector<int32_t>*>(ids));
-  OptimizeRun(std::move(*owned));
-}
-
-}  // namespace
-
 PageCommandActions SystemPageCommandActions() {
   return {[] { return BuildInitMessage(); },
-          [](std::vector<int32_t> ids) {
-            auto owned = std::make_unique<std::vector<int32_t>>(std::move(ids));
-            if (!platform::StartDetachedThread(RunThreadMain, owned.get())) {
-              throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-            }
-            owned.release();  // the thread owns the ids now
-          }};
+          [](std::vector<int32_t> ids, bool skipApplied) {
+            StartDetached([ids = std::move(ids), skipApplied]() mutable { OptimizeRun(std::move(ids), skipApplied); });
+          },
+          StartDetached};
 }
 
 void HandlePageMessage(std::string_view text) {

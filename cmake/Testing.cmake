@@ -15,6 +15,8 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 
   set(QF_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  # The tests' PowerShell host, published by tools/test (tests/pwsh_host).
+  cmake_path(SET QF_PWSH_HOST_DIR NORMALIZE ${CMAKE_BINARY_DIR}/../pwsh_host/publish)
   configure_file(${PROJECT_SOURCE_DIR}/tools/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                   WORLD_READ WORLD_EXECUTE @ONLY)

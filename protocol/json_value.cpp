@@ -179,7 +179,8 @@ bool ReadValue(Reader& r, JsonValue* value, size_t depth) {
       ++r.pos;
       JsonValue member;
       if (!ReadValue(r, &member, depth + 1)) return false;
-      value->members.emplace_back(std::move(key), std::move(member));
+      value->keys.push_back(std::move(key));
+      value->items.push_back(std::move(member));
       r.SkipSpace();
       if (r.Peek() == '}') {
         ++r.pos;
@@ -243,10 +244,48 @@ std::optional<JsonValue> ParseJson(std::string_view text) {
   return value;
 }
 
+std::optional<JsonValue> ParseJsonWithComments(std::string_view text) {
+  std::string plain;
+  plain.reserve(text.size());
+  size_t lastComma = std::string::npos;  // in `plain`, when only space has followed it
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      // Copy the whole string, escapes included.
+      const size_t start = i;
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] == '\\') ++i;
+      }
+      plain.append(text.substr(start, i - start + 1));
+      lastComma = std::string::npos;
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
+      while (i < text.size() && text[i] != '\n') ++i;
+      plain += '\n';
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+      const size_t end = text.find("*/", i + 2);
+      if (end == std::string_view::npos) return std::nullopt;
+      i = end + 1;
+      plain += ' ';
+    } else if ((c == '}' || c == ']') && lastComma != std::string::npos) {
+      plain[lastComma] = ' ';
+      plain += c;
+      lastComma = std::string::npos;
+    } else {
+      if (c == ',') {
+        lastComma = plain.size();
+      } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+        lastComma = std::string::npos;
+      }
+      plain += c;
+    }
+  }
+  return ParseJson(plain);
+}
+
 const JsonValue* JsonMember(const JsonValue& value, std::string_view key) {
   if (value.kind != JsonValue::Kind::kObject) return nullptr;
-  for (const auto& [name, member] : value.members) {
-    if (name == key) return &member;
+  for (size_t i = 0; i < value.keys.size(); ++i) {
+    if (value.keys[i] == key) return &value.items[i];
   }
   return nullptr;
 }

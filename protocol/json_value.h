@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct JsonValue {
@@ -17,8 +16,10 @@ struct JsonValue {
   Kind kind = Kind::kNull;
   bool boolean = false;
   std::string text;  // a string's decoded UTF-8, or a number as written
+  // An array's items; an object's member values, named by `keys` in the same
+  // order (two lists, as a pair cannot hold a type still being declared).
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+  std::vector<std::string> keys;
 };
 
 inline constexpr size_t kJsonMaxDepth = 64;
@@ -26,6 +27,11 @@ inline constexpr size_t kJsonMaxDepth = 64;
 // The value of the whole text (whitespace around it allowed); nothing when the
 // text is not one JSON value, or nests deeper than kJsonMaxDepth.
 std::optional<JsonValue> ParseJson(std::string_view text);
+
+// The same for JSON with comments, as editors write their settings: "//" and
+// "/* */" comments outside strings and a comma before "}" or "]" are dropped
+// first.
+std::optional<JsonValue> ParseJsonWithComments(std::string_view text);
 
 // The member `key` of an object; null when `value` is no object or has none.
 const JsonValue* JsonMember(const JsonValue& value, std::string_view key);

@@ -4,8 +4,9 @@
 #include "protocol/page_messages.h"
 #include "run/batch_runner.h"
 #include "run/run_state.h"
+#include "state/state_check.h"
 
-void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript) {
+void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, const AppliedCheck& isApplied) {
   g_running = true;
   g_cancelRequested = false;
 
@@ -24,6 +25,9 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript) {
     const Tweak* tweak = id < 0 ? nullptr : TweakIndexAt(static_cast<size_t>(id));
     if (tweak == nullptr) {
       ++err;
+    } else if (isApplied && isApplied(*tweak)) {
+      PostLog(LogLevel::Ok, "[SKIP] %s: already applied", tweak->name.c_str());
+      ++ok;
     } else {
       PostLog(LogLevel::Info, "[%d/%d] %s", cur + 1, total, tweak->name.c_str());
       bool succeeded = false;
@@ -49,4 +53,10 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript) {
   g_running = false;
 }
 
-void OptimizeRun(std::vector<int32_t> ids) { OptimizeRunWith(std::move(ids), RunBatchScript); }
+void OptimizeRun(std::vector<int32_t> ids, bool skipApplied) {
+  AppliedCheck isApplied;
+  // The machine is read afresh for each tweak: earlier tweaks of the run may
+  // have changed what a later one would.
+  if (skipApplied) isApplied = [](const Tweak& tweak) { return SkipsAsApplied(CheckTweak(tweak, SystemMachine())); };
+  OptimizeRunWith(std::move(ids), RunBatchScript, isApplied);
+}

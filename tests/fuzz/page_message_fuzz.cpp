@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (value.size() > size || ids.size() > size) __builtin_trap();
 
   static const PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                                          [](std::vector<int32_t> started) {
+                                          [](std::vector<int32_t> started, bool) {
                                             if (started.empty()) __builtin_trap();
                                             g_running = false;
-                                          }};
+                                          },
+                                          [](std::function<void()>) {}};
   g_running = (size % 3) == 0;  // sometimes a run is active
   HandlePageMessageWith(text, actions);
   DrainOutbox();  // no web view: the answers are dropped

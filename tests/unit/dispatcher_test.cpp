@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -35,12 +36,16 @@ class DispatcherTest : public testing::Test {
   void Handle(std::string_view text) { HandlePageMessageWith(text, actions); }
 
   std::vector<std::vector<int32_t>> started;
+  std::vector<bool> skipApplied;
+  std::vector<std::function<void()>> jobs;
   bool runningWhenStarted = false;
   PageCommandActions actions{[] { return std::string("{\"type\":\"init\"}"); },
-                             [this](std::vector<int32_t> ids) {
+                             [this](std::vector<int32_t> ids, bool skip) {
                                runningWhenStarted = g_running;
                                started.push_back(std::move(ids));
-                             }};
+                               skipApplied.push_back(skip);
+                             },
+                             [this](std::function<void()> job) { jobs.push_back(std::move(job)); }};
 };
 
 TEST_F(DispatcherTest, ReadyIsAnsweredWithInitEachTime) {
@@ -93,12 +98,54 @@ TEST_F(DispatcherTest, EmptySelectionIsRefusedButUnknownIdsRun) {
 }
 
 TEST_F(DispatcherTest, ThreadThatCannotStartIsReportedAndLeavesNoRun) {
-  actions.startRun = [](std::vector<int32_t>) {
+  actions.startRun = [](std::vector<int32_t>, bool) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   };
   EXPECT_NO_THROW(Handle(R"({"cmd":"optimize","ids":[1]})"));
   EXPECT_FALSE(g_running);
   EXPECT_EQ(TakePageMessages(), (Messages{Warn("Could not start the run, please try again.")}));
+}
+
+TEST_F(DispatcherTest, OptimizeSkipsAppliedTweaksOnlyWhenThePageAsks) {
+  for (const char* command :
+       {R"({"cmd":"optimize","ids":[1],"skipApplied":true})", R"({"cmd":"optimize","ids":[1]})",
+        R"({"cmd":"optimize","ids":[1],"skipApplied":"yes"})", R"({"cmd":"optimize","ids":[1],"skipApplied":false})"}) {
+    g_running = false;
+    Handle(command);
+  }
+  EXPECT_EQ(skipApplied, (std::vector<bool>{true, false, false, false}));
+}
+
+// A state check runs off the UI thread; requests that arrive before it ends
+// are answered by it, and the next one starts a check of its own.
+TEST_F(DispatcherTest, StateChecksRunOneAtATimeAndAnswerEveryRequest) {
+  g_catalogue = BuildCatalogue();
+  Handle(R"({"cmd":"state"})");
+  Handle(R"({"cmd":"state"})");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(TakePageMessages().empty());
+  jobs[0]();
+  Messages messages = TakePageMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].starts_with(R"({"type":"state","tweaks":[[0,")")) << messages[0].substr(0, 80);
+  EXPECT_NE(messages[0].find(R"(],[420,")"), std::string::npos);
+  Handle(R"({"cmd":"state"})");
+  EXPECT_EQ(jobs.size(), 2u);
+  jobs[1]();
+  TakePageMessages();
+
+  Handle(R"({"cmd":"state","id":265})");
+  Handle(R"({"cmd":"state","id":"265"})");
+  Handle(R"({"cmd":"state","id":999})");
+  ASSERT_EQ(jobs.size(), 3u);
+  jobs[2]();
+  messages = TakePageMessages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], Warn("Malformed command: \"state\" needs an integer \"id\"."));
+  EXPECT_EQ(messages[1], Warn("Unknown tweak id: 999"));
+  EXPECT_TRUE(messages[2].starts_with(R"({"type":"stepstate","id":265,"state":"unknown","done":0,"total":0,)"
+                                      R"("steps":[{"state":"unknown","reason":)"))
+      << messages[2];
 }
 
 TEST_F(DispatcherTest, CancelRaisesTheFlagAndPostsNothing) {
@@ -160,7 +207,7 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
     const ScriptRunner* runner;
   };
   const PageCommandActions actions{[] { return BuildInitMessage(false, SystemInfo{}); },
-                                   [&](std::vector<int32_t> ids) {
+                                   [&](std::vector<int32_t> ids, bool) {
                                      ++runsStarted;
                                      auto* job = new Job{std::move(ids), &slowScript};
                                      ASSERT_TRUE(platform::StartDetachedThread(
@@ -169,7 +216,8 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
                                            OptimizeRunWith(std::move(owned->ids), *owned->runner);
                                          },
                                          job));
-                                   }};
+                                   },
+                                   [](std::function<void()> job) { job(); }};
   size_t delivered = 0;
   for (int i = 0; i < 600; ++i) {
     HandlePageMessageWith(R"({"cmd":"optimize","ids":[0,1,2,3]})", actions);

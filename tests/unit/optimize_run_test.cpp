@@ -91,6 +91,22 @@ TEST_F(OptimizeRunTest, CancelBeforeTheRunStartsIsDiscarded) {
   EXPECT_EQ(TakePageMessages().back(), Done(1, 0));
 }
 
+// The check is made just before each tweak, so a tweak that an earlier one of
+// the same run put in place is passed by.
+TEST_F(OptimizeRunTest, AppliedTweaksArePassedByAndCountAsSucceeded) {
+  std::vector<std::string> checked;
+  OptimizeRunWith({0, 1, 0}, Scripted({false}), [&](const Tweak& tweak) {
+    checked.push_back(tweak.name);
+    return checked.size() != 2;
+  });
+  EXPECT_EQ(checked, (std::vector<std::string>{kA, kB, kA}));
+  EXPECT_EQ(TakePageMessages(),
+            (Messages{Log("info", "Running 3 tweaks..."), Progress(0, 3, 0, 0),
+                      Log("ok", "[SKIP] " + kA + ": already applied"), Progress(1, 3, 1, 0), Log("info", "[2/3] " + kB),
+                      Log("err", "[FAIL] " + kB), Progress(2, 3, 1, 1), Log("ok", "[SKIP] " + kA + ": already applied"),
+                      Progress(3, 3, 2, 1), Done(2, 1)}));
+}
+
 TEST_F(OptimizeRunTest, TheSameIdTwiceRunsTwice) {
   OptimizeRunWith({1, 1}, Scripted({true, true}));
   EXPECT_EQ(scripts.size(), 2u);

@@ -8,28 +8,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "bare_cmd.h"
 #include "run/batch_runner.h"
 
 namespace {
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
-}
-
-bool BareCmd() {
-  std::wstring line = L"cmd.exe /c exit 0";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
 }
 
 }  // namespace

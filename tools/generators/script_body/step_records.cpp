@@ -16,13 +16,16 @@ struct FamilyRecord {
 
 std::string P(const SourceBlock& block, std::string_view name) { return std::string(Param(block, name)); }
 
-std::string Quoted(const SourceBlock& block, std::string_view name) { return "\"" + P(block, name) + "\""; }
+std::string Quoted(const SourceBlock& block, std::string_view name) {
+  std::string text = "\"";
+  text.append(Param(block, name)).push_back('"');
+  return text;
+}
 
 const std::array<FamilyRecord, 31> kFamilyRecords = {{
     {"set-registry-value", StepUndo::kExact,
      [](const SourceBlock& b) {
-       return "Set " + P(b, "key") + " value " + Quoted(b, "value") + " to " + P(b, "data") + " (" + P(b, "type") +
-              ")";
+       return "Set " + P(b, "key") + " value " + Quoted(b, "value") + " to " + P(b, "data") + " (" + P(b, "type") + ")";
      }},
     {"delete-registry-value", StepUndo::kExact,
      [](const SourceBlock& b) {
@@ -32,8 +35,7 @@ const std::array<FamilyRecord, 31> kFamilyRecords = {{
      }},
     {"remove-registry-key", StepUndo::kExact,
      [](const SourceBlock& b) { return "Remove the key " + P(b, "key") + " with its subkeys"; }},
-    {"create-registry-key", StepUndo::kExact,
-     [](const SourceBlock& b) { return "Create the key " + P(b, "key"); }},
+    {"create-registry-key", StepUndo::kExact, [](const SourceBlock& b) { return "Create the key " + P(b, "key"); }},
     {"deprovision-store-app", StepUndo::kExact,
      [](const SourceBlock& b) {
        return "Mark the app family " + P(b, "package-family") +

@@ -250,6 +250,12 @@ bool IsJsonLiteral(std::string_view value) {
          std::isdigit(static_cast<unsigned char>(value.back()));
 }
 
+// The editor's settings file is JSON with comments and trailing commas, which
+// Windows PowerShell 5.1's ConvertFrom-Json refuses (and 7's drops when it
+// writes the object back). So the file is edited as text: one scan, aware of
+// strings and comments, finds the top-level object and, in it, the setting's
+// value; that value alone is replaced, or the setting is added after the last
+// member, and every other byte of the file stays as it was.
 constexpr std::string_view kEditorSetting = R"ps(
   $jsonFilePath = Join-Path $env:APPDATA 'Code\User\settings.json'
   if (-not (Test-Path -LiteralPath $jsonFilePath -PathType Leaf)) {
@@ -257,30 +263,92 @@ constexpr std::string_view kEditorSetting = R"ps(
     exit 0
   }
   try {
-    $fileContent = [System.IO.File]::ReadAllText($jsonFilePath)
+    $text = [System.IO.File]::ReadAllText($jsonFilePath)
   } catch {
     Write-Error "Error, failed to read the settings file: `"$jsonFilePath`". Error: $_"
     exit 1
   }
-  if ([string]::IsNullOrWhiteSpace($fileContent)) {
+  if ([string]::IsNullOrWhiteSpace($text)) {
     Write-Host 'Settings file is empty. Treating it as default empty JSON object.'
-    $fileContent = '{}'
+    $text = '{}'
   }
-  try {
-    $settings = $fileContent | ConvertFrom-Json -ErrorAction Stop
-  } catch {
-    Write-Error "Error, invalid JSON format in the settings file: `"$jsonFilePath`". Error: $_"
+  $depth = 0
+  $objectEnd = -1
+  $lastEnd = -1
+  $expectKey = $false
+  $memberKey = $null
+  $afterColon = $false
+  $valueStart = -1
+  $foundStart = -1
+  $foundEnd = -1
+  $malformed = $false
+  $i = 0
+  while ($i -lt $text.Length) {
+    $c = $text[$i]
+    $tokenStart = $i
+    if ($c -eq '/' -and ($i + 1) -lt $text.Length -and $text[$i + 1] -eq '/') {
+      $next = $text.IndexOf("`n", $i)
+      if ($next -lt 0) { $i = $text.Length } else { $i = $next }
+      continue
+    }
+    if ($c -eq '/' -and ($i + 1) -lt $text.Length -and $text[$i + 1] -eq '*') {
+      $next = $text.IndexOf('*/', $i + 2)
+      if ($next -lt 0) { $malformed = $true; break }
+      $i = $next + 2
+      continue
+    }
+    if ([char]::IsWhiteSpace($c)) { $i++; continue }
+    if ($objectEnd -ge 0 -or ($depth -eq 0 -and $c -ne '{')) { $malformed = $true; break }
+    if ($depth -eq 1 -and ($c -eq ',' -or $c -eq '}')) {
+      if ($memberKey -eq $settingKey -and $valueStart -ge 0) { $foundStart = $valueStart; $foundEnd = $lastEnd }
+      $memberKey = $null
+      $afterColon = $false
+      $valueStart = -1
+    }
+    if ($c -eq '"') {
+      $i++
+      while ($i -lt $text.Length -and $text[$i] -ne '"') { if ($text[$i] -eq '\') { $i++ }; $i++ }
+      if ($i -ge $text.Length) { $malformed = $true; break }
+      $i++
+      if ($depth -eq 1 -and $expectKey) { $memberKey = $text.Substring($tokenStart + 1, $i - $tokenStart - 2); $expectKey = $false }
+    } elseif ($c -eq '{' -or $c -eq '[') {
+      $depth++
+      $i++
+      if ($depth -eq 1) { $expectKey = $true; $lastEnd = $i; continue }
+    } elseif ($c -eq '}' -or $c -eq ']') {
+      $depth--
+      $i++
+      if ($depth -eq 0) { $objectEnd = $tokenStart; continue }
+    } elseif ($c -eq ',') {
+      $i++
+      if ($depth -eq 1) { $expectKey = $true }
+    } elseif ($c -eq ':') {
+      $i++
+      if ($depth -eq 1) { $afterColon = $true; continue }
+    } else {
+      while ($i -lt $text.Length -and -not [char]::IsWhiteSpace($text[$i]) -and ',:{}[]"/'.IndexOf($text[$i]) -lt 0) { $i++ }
+    }
+    if ($afterColon) { $valueStart = $tokenStart; $afterColon = $false }
+    if ($depth -ge 1) { $lastEnd = $i }
+  }
+  if ($malformed -or $objectEnd -lt 0) {
+    Write-Error "Error, the settings file is not a JSON object: `"$jsonFilePath`"."
     exit 1
   }
-  $newValue = $settingValue | ConvertFrom-Json
-  $existingSetting = $settings.PSObject.Properties[$settingKey]
-  if ($existingSetting -and ((ConvertTo-Json $existingSetting.Value -Compress) -eq (ConvertTo-Json $newValue -Compress))) {
-    Write-Host "Skipping, `"$settingKey`" is already configured as `"$settingValue`"."
-    exit 0
+  if ($foundStart -ge 0) {
+    if ($text.Substring($foundStart, $foundEnd - $foundStart) -eq $settingValue) {
+      Write-Host "Skipping, `"$settingKey`" is already configured as `"$settingValue`"."
+      exit 0
+    }
+    $text = $text.Substring(0, $foundStart) + $settingValue + $text.Substring($foundEnd)
+  } else {
+    $member = "`"$settingKey`": $settingValue"
+    $last = $text[$lastEnd - 1]
+    if ($last -eq '{') { $insert = "`n  $member`n" } elseif ($last -eq ',') { $insert = "`n  $member" } else { $insert = ",`n  $member" }
+    $text = $text.Substring(0, $lastEnd) + $insert + $text.Substring($lastEnd)
   }
-  $settings | Add-Member -MemberType NoteProperty -Name $settingKey -Value $newValue -Force
   try {
-    [System.IO.File]::WriteAllText($jsonFilePath, ($settings | ConvertTo-Json -Depth 100), (New-Object System.Text.UTF8Encoding($false)))
+    [System.IO.File]::WriteAllText($jsonFilePath, $text, (New-Object System.Text.UTF8Encoding($false)))
   } catch {
     Write-Error "Error, failed to write the settings file: `"$jsonFilePath`". Error: $_"
     exit 1

@@ -2,31 +2,6 @@
 
 #include "tools/generators/script_body/powershell_text.h"
 
-#include <array>
-
-namespace {
-
-constexpr std::array<VersionEntry, 8> kMinimumVersions = {{
-    {"Windows11-FirstRelease", "10.0.22000"},
-    {"Windows11-22H2", "10.0.22621"},
-    {"Windows11-21H2", "10.0.22000"},
-    {"Windows10-22H2", "10.0.19045"},
-    {"Windows10-21H2", "10.0.19044"},
-    {"Windows10-20H2", "10.0.19042"},
-    {"Windows10-1909", "10.0.18363"},
-    {"Windows10-1607", "10.0.14393"},
-}};
-
-constexpr std::array<VersionEntry, 5> kMaximumVersions = {{
-    {"Windows11-21H2", "10.0.22000"},
-    {"Windows10-MostRecent", "10.0.19045"},
-    {"Windows10-22H2", "10.0.19045"},
-    {"Windows10-1909", "10.0.18363"},
-    {"Windows10-1903", "10.0.18362"},
-}};
-
-}  // namespace
-
 std::span<const VersionEntry> VersionTable(GuardKind kind) {
   if (kind == GuardKind::kMinimum) return kMinimumVersions;
   return kMaximumVersions;

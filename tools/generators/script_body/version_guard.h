@@ -6,12 +6,7 @@
 #include <string>
 #include <string_view>
 
-enum class GuardKind { kMinimum, kMaximum };
-
-struct VersionEntry {
-  std::string_view name;   // e.g. "Windows10-22H2"
-  std::string_view build;  // e.g. "10.0.19045"
-};
+#include "catalogue/windows_versions.h"
 
 // Every version name of a kind with the build it stands for. Each guarded
 // step carries the whole table of its kind.
