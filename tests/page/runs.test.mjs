@@ -96,6 +96,18 @@ describe('the cost of a run', () => {
     }
   });
 
+  test('a confirmation opened before the details gets its cost list when they come', async () => {
+    const { page, close } = await modelPage([smallInit()]);
+    await page.click('#btn-auto');
+    assert.equal(await page.$eval('#confirm-costs', (e) => e.hidden), true);
+    await deliver(page, smallDetails());
+    assert.deepEqual((await costList(page)).map((g) => g.label), ['Снижает защиту', 'Удаляет без возврата', 'Может нарушить работу']);
+    await toggleRow(page, 1);
+    await page.click('#confirm-ok');
+    assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids: [0, 3, 5, 7] }]);
+    await close();
+  });
+
   test('what is left out holds for later confirmations in both views, is stored nowhere, and can leave nothing', async () => {
     const { page, close } = await modelPage();
     await page.click('#btn-auto');
