@@ -127,6 +127,58 @@ describe('the page on the real core under Wine', () => {
     await context.close();
   });
 
+  test('details from the core: the script tab shows the body the core sends; "Стоп" ends a run after the tweak in progress', async () => {
+    const { page, context, errors } = await openPreview();
+    const from = preview.messages.length;
+    const init = await loadAndInit(page, () => page.goto(preview.url));
+    const details = await preview.waitFor((m) => m.type === 'details', { from, what: 'details' });
+    const tweaks = init.categories.flatMap((c) => c.tweaks);
+    assert.deepEqual(details.tweaks.map((d) => d.id).sort((a, b) => a - b), tweaks.map((t) => t.id));
+
+    // The script of one tweak, as the core answers it, shown as it came.
+    const shown = tweaks.find((t) => t.name === PLAIN_TWEAKS[1].name);
+    await page.click('#mode-switch button[data-mode="expert"]');
+    await page.fill('#search', shown.name);
+    await page.click(`#tweaks .tweak-item[data-id="${shown.id}"] .info`);
+    const beforeScript = preview.messages.length;
+    await page.click('#tab-script');
+    const script = await preview.waitFor((m) => m.type === 'script' && m.id === shown.id, { from: beforeScript, what: 'script' });
+    await page.waitForFunction(() => !document.getElementById('details-script').classList.contains('waiting'));
+    assert.equal(await text(page, '#details-script'), script.text);
+    assert.match(script.text, /^:: -+/);
+    await page.keyboard.press('Escape');
+    await page.fill('#search', '');
+
+    // Five tweaks with many steps, so that each takes a while under Wine; "Стоп" during the second.
+    const byId = new Map(details.tweaks.map((d) => [d.id, d]));
+    const slow = tweaks.filter((t) => !t.warn).sort((a, b) => byId.get(b.id).steps.length - byId.get(a.id).steps.length).slice(0, 5);
+    await page.evaluate((ids) => {
+      state.selection = new Set(ids);
+      selectionChanged();
+    }, slow.map((t) => t.id));
+    assert.equal(await text(page, '#btn-expert-label'), '▸ оптимизировать (5)');
+    const beforeRun = preview.messages.length;
+    await page.click('#btn-expert');
+    await page.click('#confirm-ok');
+    await preview.waitFor((m) => m.type === 'log' && m.text.startsWith('[2/5] '), { from: beforeRun, timeout: 120000, what: 'the second tweak' });
+    await page.click('#btn-stop-ex');
+    assert.equal(await text(page, '#btn-stop-ex'), 'Останавливаю…');
+    const done = await preview.waitFor((m) => m.type === 'done', { from: beforeRun, timeout: 300000, what: 'done' });
+    const run = preview.messages.slice(beforeRun).filter((m) => m.type === 'log').map((m) => m.text);
+    const started = run.filter((t) => /^\[\d\/5\] /.test(t)).length;
+    console.log(`stopped during the second of five: ${started} started, ok ${done.ok}, err ${done.err}`);
+    assert.ok(started >= 2 && started < 5, `${started} tweaks started`);
+    assert.equal(done.ok + done.err, started);
+    assert.ok(run.some((t) => t.startsWith('Cancelled by user')), 'the log says the run was cancelled');
+    await waitForSummary(page, 30000);
+    assert.equal(await page.$eval('#btn-stop-ex', (b) => b.hidden), true);
+    await page.mouse.move(1, 1);
+    await settle(page);
+    await page.screenshot({ path: screenshotPath('expert-run-stopped') });
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
   test('the recommended run from the auto view, with a reload in the middle', async () => {
     const { page, context, errors } = await openPreview();
     const init = await loadAndInit(page, () => page.goto(preview.url));

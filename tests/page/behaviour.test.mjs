@@ -6,6 +6,7 @@ import {
   CATEGORY_LABELS,
   WARNING_SENTENCE,
   deliver,
+  filledPage as fill,
   hasClass,
   launchBrowser,
   openPage,
@@ -24,11 +25,8 @@ after(async () => {
 });
 
 // A page with the scripted bridge, filled by `init`, splash gone.
-async function filledPage(init = smallInit(), options = {}) {
-  const opened = await openPage(browser, options);
-  await deliver(opened.page, init);
-  await opened.page.waitForSelector('#splash', { state: 'detached' });
-  return opened;
+function filledPage(init = smallInit(), options = {}) {
+  return fill(browser, [init], options);
 }
 
 async function toExpert(page) {
@@ -115,6 +113,7 @@ describe('loading', () => {
       'div#cursor',
       'div#cursor-ring',
       'div.app',
+      'div#details',
       'div#tooltip',
       'div#confirm',
       'script',
@@ -288,7 +287,7 @@ describe('selection and runs', () => {
     assert.equal(await text(page, '#confirm-text'), 'Будет применено 2 оптимизаций.' + WARNING_SENTENCE);
     await page.click('#confirm-ok');
     assert.equal(await hasClass(page, '#confirm', 'show'), false);
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'optimize', ids: [5, 2] }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'optimize', ids: [5, 2] }]);
     // Running: both buttons disabled with their working labels; counters reset to 0 of 2.
     assert.equal(await page.$eval('#btn-expert', (b) => b.disabled), true);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), true);
@@ -328,7 +327,7 @@ describe('selection and runs', () => {
     assert.equal(await hasClass(page, '#confirm', 'show'), false);
     // The pending action is dropped with the dialog.
     await page.evaluate(() => document.getElementById('confirm-ok').click());
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }]);
     assert.deepEqual(await texts(page, '#tweaks .tweak.on .name'), ['Disable CEIP']);
     assert.equal(await page.$eval('#btn-expert', (b) => b.disabled), false);
     await close();
@@ -341,7 +340,7 @@ describe('selection and runs', () => {
     await page.click('#mode-switch button[data-mode="auto"]');
     await page.click('#btn-auto');
     await page.click('#confirm-ok');
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'optimize', ids: SMALL_RECOMMENDED }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'optimize', ids: SMALL_RECOMMENDED }]);
     await close();
   });
 
@@ -353,7 +352,7 @@ describe('selection and runs', () => {
     await page.click('#btn-auto');
     assert.equal(await text(page, '#confirm-text'), 'Будет применено 0 оптимизаций. Некоторые требуют перезагрузки.');
     await page.click('#confirm-ok');
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }]);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), false);
     await close();
   });

@@ -1,11 +1,12 @@
 // Timed page scripts (reported, not asserted): run with `node bench.mjs` in
-// tests/page after `npm ci`. Uses the native init when QF_BRIDGE names the
-// bridge program, else a synthetic init of the same shape (16 categories with
-// the catalogue's sizes and flag counts, 421 tweaks). Results are printed and
-// written to tests/artefacts/page/bench.json.
+// tests/page after `npm ci`. Uses the native "init" and "details" when
+// QF_BRIDGE names the bridge program, else synthetic ones of the same shape (16
+// categories with the catalogue's sizes and flag counts, 421 tweaks, a
+// description of ordinary length each). Results are printed and written to
+// tests/artefacts/page/bench.json.
 import { writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { artefactDir, launchBrowser, nativeInit, openPage, screenshotPath } from './harness.mjs';
+import { artefactDir, launchBrowser, nativeMessages, openPage, screenshotPath } from './harness.mjs';
 
 // Per category, in catalogue order: key, tweaks, recommended, warn.
 const SHAPE = [
@@ -31,81 +32,186 @@ function synthInit() {
   return { type: 'init', admin: true, system: { os: 'Windows 11 Pro 23H2', cpu: 'CPU', gpu: 'GPU', user: 'user', host: 'HOST' }, categories };
 }
 
+function synthDetails(init) {
+  const costs = ['none', 'feature', 'data', 'breaks', 'protection'];
+  const sentence = 'Sets the policy value that turns the feature off for every user of the machine, as documented by Microsoft. ';
+  return {
+    type: 'details',
+    tweaks: init.categories.flatMap((c) => c.tweaks).map((t) => ({
+      id: t.id,
+      key: `synthetic/${t.id}`,
+      description: sentence.repeat(1 + (t.id % 7)),
+      docs: ['Policy CSP - Experience'],
+      steps: [{ family: 'set-registry-value', summary: 'Set HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Example Value to 0' }],
+      reversible: t.id % 5 === 0 ? 'none' : 'full',
+      cost: costs[t.id % costs.length],
+      costText: 'Отключает функцию, которой пользуются немногие.',
+    })),
+  };
+}
+
 function stats(samples) {
   const s = [...samples].sort((a, b) => a - b);
   const at = (q) => s[Math.min(s.length - 1, Math.floor(q * s.length))];
   return { n: s.length, median: +at(0.5).toFixed(3), p95: +at(0.95).toFixed(3), min: +s[0].toFixed(3), max: +s.at(-1).toFixed(3) };
 }
 
-const init = process.env.QF_BRIDGE ? await nativeInit() : synthInit();
+const native = process.env.QF_BRIDGE ? await nativeMessages([{ cmd: 'details' }], ['init', 'details']) : null;
+const init = native ? native.init : synthInit();
+const details = native ? native.details : synthDetails(init);
 const initText = JSON.stringify(init);
-const source = process.env.QF_BRIDGE ? 'native init from QF_BRIDGE' : 'synthetic init of the catalogue\'s shape';
+const detailsText = JSON.stringify(details);
+const source = native ? 'native init and details from QF_BRIDGE' : 'synthetic init and details of the catalogue\'s shape';
 const browser = await launchBrowser();
-const results = { source, initBytes: Buffer.byteLength(initText) };
+const results = { source, initBytes: Buffer.byteLength(initText), detailsBytes: Buffer.byteLength(detailsText) };
 
-// 1. From the "init" message to the filled page's next frame (fresh page each time).
+// window.__afterFrame() resolves after the next frame's style, layout and
+// paint: a task posted from the frame callback runs once that frame is done.
+function installAfterFrame(page) {
+  return page.evaluate(() => {
+    window.__afterFrame = () => new Promise((resolve) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => resolve();
+      channel.port2.postMessage(0);
+    }));
+  });
+}
+
+// 1. From "init" and "details", delivered back to back, to the filled page's
+// next frame (fresh page each time), with the share of the page's own script;
+// and the parse of the "details" text, which the web view does before delivery.
 {
   const script = [];
   const frame = [];
+  const parse = [];
   for (let i = 0; i < 7; i++) {
     const { page, close } = await openPage(browser);
     await page.waitForTimeout(200);
-    const [s, f] = await page.evaluate(async (text) => {
-      const msg = JSON.parse(text);
+    await installAfterFrame(page);
+    const [s, f, p] = await page.evaluate(async (texts) => {
+      const p0 = performance.now();
+      const detailsMsg = JSON.parse(texts[1]);
+      const p1 = performance.now();
+      const initMsg = JSON.parse(texts[0]);
       const t0 = performance.now();
-      window.__qf.deliver(msg);
+      window.__qf.deliver(initMsg);
+      window.__qf.deliver(detailsMsg);
       const t1 = performance.now();
-      // A task posted from the frame callback runs after that frame's style, layout and paint.
-      await new Promise((resolve) => requestAnimationFrame(() => {
-        const channel = new MessageChannel();
-        channel.port1.onmessage = () => resolve();
-        channel.port2.postMessage(0);
-      }));
-      return [t1 - t0, performance.now() - t0];
-    }, initText);
+      await window.__afterFrame();
+      return [t1 - t0, performance.now() - t0, p1 - p0];
+    }, [initText, detailsText]);
     script.push(s);
     frame.push(f);
+    parse.push(p);
     await close();
   }
-  results.initToNextFrameMs = stats(frame);
-  results.applyInitScriptMs = stats(script);
+  results.initDetailsToNextFrameMs = stats(frame);
+  results.initDetailsScriptMs = stats(script);
+  results.scriptShare = +(stats(script).median / stats(frame).median).toFixed(3);
+  results.detailsParseMs = stats(parse);
 }
 
 const { page, context, close } = await openPage(browser);
-await page.evaluate((text) => window.__qf.deliver(JSON.parse(text)), initText);
+await page.evaluate((texts) => texts.forEach((t) => window.__qf.deliver(JSON.parse(t))), [initText, detailsText]);
 await page.waitForSelector('#splash', { state: 'detached' });
 
-// 2. One toggle in the largest category: renderPanel + renderNav (as every selection change runs them).
+// 2. In the largest category: one toggle (the cards updated in place, the
+// category list and buttons re-rendered), and showing the category afresh (its
+// first batch of cards in the frame, the rest in the frames after).
 {
   await page.click('#mode-switch button[data-mode="expert"]');
   const largest = init.categories.reduce((best, c, i) => (c.tweaks.length > init.categories[best].tweaks.length ? i : best), 0);
   await page.click(`#nav-list .cat-item:nth-child(${largest + 1})`);
-  const [render, withLayout, cards] = await page.evaluate(() => {
+  await installAfterFrame(page);
+  const [toggle, toggleLayout, show, cards] = await page.evaluate(async () => {
     const cat = state.categories[state.activeTab];
     const id = cat.tweaks[0].id;
-    const render = [];
-    const withLayout = [];
+    const list = document.getElementById('tweaks');
+    const toggle = [];
+    const toggleLayout = [];
     for (let i = 0; i < 60; i++) {
       const t0 = performance.now();
-      if (state.selection.has(id)) state.selection.delete(id);
-      else state.selection.add(id);
-      renderPanel();
-      renderNav();
+      toggleTweak(id);
       const t1 = performance.now();
-      void document.getElementById('tweaks').offsetHeight;
-      const t2 = performance.now();
-      render.push(t1 - t0);
-      withLayout.push(t2 - t0);
+      void list.offsetHeight;
+      toggle.push(t1 - t0);
+      toggleLayout.push(performance.now() - t0);
     }
-    return [render, withLayout, document.querySelectorAll('#tweaks .tweak').length];
+    const show = [];
+    for (let i = 0; i < 20; i++) {
+      await window.__afterFrame();
+      const t0 = performance.now();
+      renderPanel();
+      await window.__afterFrame();
+      show.push(performance.now() - t0);
+    }
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    return [toggle, toggleLayout, show, list.querySelectorAll('.tweak').length];
   });
-  results.toggleRenderCards = cards;
-  results.toggleRenderMs = stats(render);
-  results.toggleRenderWithLayoutMs = stats(withLayout);
+  results.largestCategoryCards = cards;
+  results.toggleMs = stats(toggle);
+  results.toggleWithLayoutMs = stats(toggleLayout);
+  results.showCategoryToFrameMs = stats(show);
   await page.screenshot({ path: screenshotPath('bench-largest-category') });
 }
 
-// 3. One particle frame (70 particles, all pairs), the pointer over the canvas.
+// 3. A search keystroke over every tweak's name and description: from the input
+// event to the next frame (the first batch of results in it), typing "disable" a letter at a time (the first
+// letters match nearly every tweak) and then deleting it again.
+{
+  await page.fill('#search', '');
+  await installAfterFrame(page);
+  const [frame, script, layout, idle, counts] = await page.evaluate(async () => {
+    const afterFrame = window.__afterFrame;
+    const input = document.getElementById('search');
+    const list = document.getElementById('tweaks');
+    // A frame in which the page itself changes nothing: the particle canvas and
+    // the compositing of the page over it, the floor of every frame below.
+    const idle = [];
+    for (let i = 0; i < 40; i++) {
+      await afterFrame();
+      const t0 = performance.now();
+      await afterFrame();
+      idle.push(performance.now() - t0);
+    }
+    const word = 'disable';
+    const steps = [];
+    for (let round = 0; round < 6; round++) {
+      for (let i = 1; i <= word.length; i++) steps.push(word.slice(0, i));
+      for (let i = word.length - 1; i >= 0; i--) steps.push(word.slice(0, i));
+    }
+    const frame = [];
+    const script = [];
+    const layout = [];
+    const counts = new Set();
+    for (const value of steps) {
+      // The previous keystroke's remaining batches are in, as between two keys typed.
+      do await afterFrame(); while (pendingCards);
+      input.value = value;
+      const t0 = performance.now();
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+      const t1 = performance.now();
+      void list.offsetHeight;
+      const t2 = performance.now();
+      await afterFrame();
+      frame.push(performance.now() - t0);
+      script.push(t1 - t0);
+      layout.push(t2 - t0);
+      counts.add(value + ':' + document.getElementById('cat-title').textContent);
+    }
+    return [frame, script, layout, idle, [...counts]];
+  });
+  results.idleFrameMs = stats(idle);
+  results.searchKeystrokeToFrameMs = stats(frame);
+  results.searchKeystrokeScriptMs = stats(script);
+  results.searchKeystrokeScriptLayoutMs = stats(layout);
+  results.searchResultCounts = counts.slice(0, 8);
+  await page.fill('#search', 'd');
+  await page.screenshot({ path: screenshotPath('bench-search') });
+  await page.fill('#search', '');
+}
+
+// 4. One particle frame (70 particles, all pairs), the pointer over the canvas.
 {
   const frames = await page.evaluate(() => {
     bgPointerX = innerWidth / 2;
@@ -121,7 +227,7 @@ await page.waitForSelector('#splash', { state: 'detached' });
   results.particleFrameMs = stats(frames);
 }
 
-// 4. Memory and time for 10,000 log lines: each log keeps 500, so nodes and heap stay flat.
+// 5. Memory and time for 10,000 log lines: each log keeps 500, so nodes and heap stay flat.
 {
   const cdp = await context.newCDPSession(page);
   await cdp.send('Performance.enable');
@@ -150,12 +256,19 @@ await close();
 await browser.close();
 writeFileSync(path.join(artefactDir, 'bench.json'), JSON.stringify(results, null, 2) + '\n');
 
-console.log(`Page benchmarks (${source}, init ${results.initBytes} bytes)`);
+console.log(`Page benchmarks (${source}, init ${results.initBytes} bytes, details ${results.detailsBytes} bytes)`);
 const row = (label, s, target = '') => console.log(`  ${label.padEnd(46)} median ${String(s.median).padStart(8)} ms   p95 ${String(s.p95).padStart(8)} ms ${target}`);
-row('"init" (421 tweaks) to the next frame', results.initToNextFrameMs);
-row('  of which applyInit script', results.applyInitScriptMs);
-row(`toggle + renderPanel + renderNav (${results.toggleRenderCards} cards)`, results.toggleRenderMs, '(target < 8 ms)');
-row('  the same with layout', results.toggleRenderWithLayoutMs);
+row('"init" + "details" (421 tweaks) to the next frame', results.initDetailsToNextFrameMs);
+row('  of which the page\'s script', results.initDetailsScriptMs, `(share ${results.scriptShare})`);
+row('parse of the "details" text', results.detailsParseMs);
+row('a frame in which nothing changes', results.idleFrameMs);
+row('search keystroke to the next frame', results.searchKeystrokeToFrameMs, '(target < 16 ms)');
+row('  of which the page\'s script', results.searchKeystrokeScriptMs);
+row('  script, style and layout', results.searchKeystrokeScriptLayoutMs);
+console.log(`  results per query: ${results.searchResultCounts.join(', ')}`);
+row(`toggle in the largest category (${results.largestCategoryCards} cards)`, results.toggleMs, '(target < 8 ms)');
+row('  the same with layout', results.toggleWithLayoutMs);
+row('largest category shown, to the next frame', results.showCategoryToFrameMs);
 row('one particle frame (script)', results.particleFrameMs, '(target < 2 ms)');
 const m = results.logMemory;
 console.log(`  log lines: nodes ${m.before.nodes} -> ${m.after1k.nodes} (1,000) -> ${m.after10k.nodes} (10,000); ` +

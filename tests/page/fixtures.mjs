@@ -43,3 +43,31 @@ export function smallInit(overrides = {}) {
 // Recommended ids of smallInit in catalogue order, and its warn ids.
 export const SMALL_RECOMMENDED = [0, 1, 3, 5, 7];
 export const SMALL_ALL = [0, 1, 2, 3, 4, 5, 6, 7, 8];
+
+// The "details" answer for smallInit: every cost class, every reversibility, a
+// reason with markup, and descriptions with words found in no name.
+export function smallDetails() {
+  const row = (id, cost, reversible, costText, description, extra = {}) => ({
+    id, key: `k/${id}`, description, docs: [], steps: [], reversible, cost, costText, ...extra,
+  });
+  return {
+    type: 'details',
+    tweaks: [
+      row(0, 'none', 'full', 'Отключает только отправку данных.', 'Stops the telemetry service. It sends usage data to Microsoft.', {
+        docs: ['Configure Windows diagnostic data', '<i>Markup</i> in a title'],
+        steps: [
+          { family: 'disable-service', summary: 'Set the start type of DiagTrack to disabled' },
+          { family: 'set-registry-value', summary: 'Set AllowTelemetry to 0' },
+        ],
+      }),
+      row(1, 'protection', 'full', 'Снижает защиту: пример.', 'Turns off the check of downloaded files for the zone mark.'),
+      row(2, 'feature', 'full', 'Отключает функцию: пример.', 'Blocks the endpoints in the hosts file.'),
+      row(3, 'data', 'none', 'Временные файлы будут удалены.', 'Deletes the contents of the temporary folders for good.'),
+      row(4, 'none', 'none', 'Удаляет только служебные следы.', 'Removes traces that Windows writes again.'),
+      row(5, 'data', 'none', '<b>Корзина</b> & «всё» будет очищено.', 'Empties the Recycle Bin on every drive.'),
+      row(6, 'protection', 'full', 'Отключает защиту процессора.', 'Disables the speculative execution mitigations of the processor.'),
+      row(7, 'breaks', 'partial', 'Может нарушить: пример.', 'Changes a setting that older devices depend on.'),
+      row(8, 'none', 'full', 'Ничего не теряется.', 'A quarnfeld sample entry, e.g. for tests. Its second sentence.'),
+    ],
+  };
+}

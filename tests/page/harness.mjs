@@ -123,6 +123,14 @@ export async function deliver(page, msg) {
   await page.evaluate((m) => window.__qf.deliver(m), msg);
 }
 
+// A page with the scripted bridge, filled by each of `messages` in turn, splash gone.
+export async function filledPage(browser, messages, options = {}) {
+  const opened = await openPage(browser, options);
+  for (const msg of messages) await deliver(opened.page, msg);
+  await opened.page.waitForSelector('#splash', { state: 'detached' });
+  return opened;
+}
+
 export async function texts(page, selector) {
   return page.$$eval(selector, (els) => els.map((e) => e.textContent));
 }
@@ -147,19 +155,28 @@ export const BRIDGE_SKIP = process.env.QF_BRIDGE
   ? false
   : 'needs the native init: set QF_BRIDGE to the bridge program';
 
-export async function nativeInit() {
+// The bridge's answers to "ready" and then to each of `commands`: the first
+// message of each type asked for, by type ("init", "details", "script"...).
+export async function nativeMessages(commands = [], types = ['init']) {
   const child = spawn(process.env.QF_BRIDGE, [], { stdio: ['pipe', 'pipe', 'inherit'] });
   const lines = createInterface({ input: child.stdout });
   const timer = setTimeout(() => child.kill(), 30000);
+  const found = {};
   try {
-    child.stdin.write('{"cmd":"ready"}\n');
+    child.stdin.write(['{"cmd":"ready"}', ...commands.map((c) => JSON.stringify(c))].join('\n') + '\n');
     for await (const line of lines) {
-      if (line.startsWith('{"type":"init"')) return JSON.parse(line);
+      const msg = JSON.parse(line);
+      if (types.includes(msg.type) && !found[msg.type]) found[msg.type] = msg;
+      if (types.every((t) => found[t])) return found;
     }
-    throw new Error('the bridge ended without an init message');
+    throw new Error(`the bridge ended before sending ${types.filter((t) => !found[t]).join(', ')}`);
   } finally {
     clearTimeout(timer);
     child.stdin.end();
     child.kill();
   }
+}
+
+export async function nativeInit() {
+  return (await nativeMessages()).init;
 }
