@@ -18,6 +18,7 @@ void HandleScript(std::string_view text, const PageCommandActions& actions);
 // run_commands.cpp
 void HandleOptimize(std::string_view text, const PageCommandActions& actions);
 void HandleCancel(std::string_view text, const PageCommandActions& actions);
+void HandleOutput(std::string_view text, const PageCommandActions& actions);
 
 // state_commands.cpp
 void HandleState(std::string_view text, const PageCommandActions& actions);

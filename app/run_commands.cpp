@@ -1,8 +1,10 @@
 #include "app/commands.h"
 #include "protocol/json_text.h"
 #include "protocol/json_value.h"
+#include "protocol/outbox.h"
 #include "protocol/page_messages.h"
 #include "run/run_state.h"
+#include "run/tweak_output.h"
 
 void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
   // The flag is raised here, before the thread exists, so that a second
@@ -42,3 +44,12 @@ void HandleOptimize(std::string_view text, const PageCommandActions& actions) {
 }
 
 void HandleCancel(std::string_view, const PageCommandActions&) { g_cancelRequested = true; }
+
+// A tweak that did not run in the last run answers empty text: the panel says
+// there is nothing to show.
+void HandleOutput(std::string_view text, const PageCommandActions&) {
+  const std::optional<int32_t> id = CommandTweakId(text, "output");
+  if (!id) return;
+  PostToPageUtf8("{\"type\":\"output\",\"id\":" + std::to_string(*id) +
+                 ",\"text\":" + JsonQuote(LastRunOutput(*id).value_or("")) + "}");
+}

@@ -203,9 +203,9 @@ TEST_F(DispatcherTest, CancelRaisesTheFlagAndPostsNothing) {
   EXPECT_TRUE(TakePageMessages().empty());
 }
 
-// "details" and "script" read the real catalogue; the script is the very body
+// "details", "script" and "output" read the real catalogue; the script is the very body
 // a run hands to the batch runner.
-TEST_F(DispatcherTest, DetailsAndScriptDescribeTheTweaksByTheirInitIds) {
+TEST_F(DispatcherTest, DetailsScriptAndOutputDescribeTheTweaksByTheirInitIds) {
   g_catalogue = BuildCatalogue();
   Handle(R"({"cmd":"details"})");
   Handle(R"({"cmd":"script","id":265})");
@@ -221,9 +221,16 @@ TEST_F(DispatcherTest, DetailsAndScriptDescribeTheTweaksByTheirInitIds) {
   std::string ran;
   OptimizeRunWith({265}, [&ran](const char* script) {
     ran = script;
-    return BatchResult{BatchOutcome::Succeeded, 0u, 0, "", 0};
+    return BatchResult{BatchOutcome::Succeeded, 0u, 0, "Hibernation \"off\"\n", 0};
   });
   TakePageMessages();
+  // What the run printed, for the panel's "Вывод"; a tweak that did not run has none.
+  Handle(R"({"cmd":"output","id":265})");
+  Handle(R"({"cmd":"output","id":3})");
+  Handle(R"({"cmd":"output","id":"3"})");
+  EXPECT_EQ(TakePageMessages(), (Messages{R"({"type":"output","id":265,"text":"Hibernation \"off\"\n"})",
+                                          R"({"type":"output","id":3,"text":""})",
+                                          Warn("Malformed command: \"output\" needs an integer \"id\".")}));
   EXPECT_EQ(messages[1], R"({"type":"script","id":265,"text":)" + JsonQuote(ran) + "}");
   EXPECT_NE(ran.find("powercfg -h off"), std::string::npos);
   for (size_t i = 2; i < 7; ++i) {
