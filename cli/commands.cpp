@@ -144,8 +144,8 @@ int List(const CliOutput& output) {
   for (const Category& category : g_catalogue) {
     for (const Tweak& tweak : category.tweaks) {
       if (output.json) {
-        output.out("{\"type\":\"tweak\",\"key\":" + JsonQuote(tweak.key) + ",\"category\":" +
-                   JsonQuote(category.key) + ",\"recommended\":" + (tweak.recommended ? "true" : "false") +
+        output.out("{\"type\":\"tweak\",\"key\":" + JsonQuote(tweak.key) + ",\"category\":" + JsonQuote(category.key) +
+                   ",\"recommended\":" + (tweak.recommended ? "true" : "false") +
                    ",\"warn\":" + (tweak.warn ? "true" : "false") + ",\"name\":" + JsonQuote(tweak.name) + "}");
       } else {
         const std::string flags = std::string(tweak.recommended ? "R" : "-") + (tweak.warn ? "W" : "-");
@@ -303,14 +303,10 @@ int RunCliCommand(const CliCommand& command, const CliSystem& given) {
     return kExitNotElevated;
   }
   switch (command.verb) {
-    case CliVerb::kList:
-      return List(output);
-    case CliVerb::kState:
-      return State(command, chosen.ids, index, system);
-    case CliVerb::kHistory:
-      return History(system);
-    case CliVerb::kExport:
-      return Export(command, chosen.ids, index, system);
+    case CliVerb::kList: return List(output);
+    case CliVerb::kState: return State(command, chosen.ids, index, system);
+    case CliVerb::kHistory: return History(system);
+    case CliVerb::kExport: return Export(command, chosen.ids, index, system);
     case CliVerb::kApply:
       return Run("{\"cmd\":\"optimize\",\"ids\":" + IdList(chosen.ids) +
                      ",\"skipApplied\":" + (command.skipApplied ? "true" : "false") +
@@ -323,7 +319,6 @@ int RunCliCommand(const CliCommand& command, const CliSystem& given) {
                      "],\"force\":" + (command.force ? "true" : "false") + "}",
                  system);
     }
-    default:
-      return kExitOk;
+    default: return kExitOk;
   }
 }

@@ -1,13 +1,13 @@
 #include "cli/deploy_script.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
 namespace {
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
          });
 }
@@ -25,9 +25,8 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
 constexpr std::string_view kPerUserFamilies[] = {"editor-setting", "block-executable", "activate-disallow-run",
                                                  "uninstall-store-app", "empty-recycle-bin"};
 
-constexpr std::string_view kProfileVariables[] = {"%APPDATA%",   "%LOCALAPPDATA%", "%USERPROFILE%", "%TEMP%",
-                                                  "%TMP%",       "%HOMEPATH%",     "%HOMEDRIVE%",   "%ONEDRIVE%",
-                                                  "%USERNAME%"};
+constexpr std::string_view kProfileVariables[] = {"%APPDATA%",  "%LOCALAPPDATA%", "%USERPROFILE%", "%TEMP%",    "%TMP%",
+                                                  "%HOMEPATH%", "%HOMEDRIVE%",    "%ONEDRIVE%",    "%USERNAME%"};
 
 // The runner's header (kBatchHeader) for one tweak inside the script: its own
 // environment scope with delayed expansion and LOG discarded. The code page
@@ -77,7 +76,9 @@ std::string WriteDeployScript(const std::vector<const Tweak*>& tweaks, const std
   const std::string count = std::to_string(tweaks.size());
   std::string text =
       "@echo off\n"
-      "rem Quarnfeld Optimizer " + version + ": " + count + " tweaks, written by \"quarnfeld export --script\".\n"
+      "rem Quarnfeld Optimizer " +
+      version + ": " + count +
+      " tweaks, written by \"quarnfeld export --script\".\n"
       "rem Run it as administrator. Exit codes: 0 every tweak succeeded (or was passed by),\n"
       "rem 1 some tweak failed, 3 not run as administrator. It writes no files of its own.\n"
       "setlocal EnableExtensions EnableDelayedExpansion\n"
@@ -118,8 +119,8 @@ std::string WriteDeployScript(const std::vector<const Tweak*>& tweaks, const std
           "exit /b 0\n\n";
   text += kRunOne;
   for (size_t i = 0; i < tweaks.size(); ++i) {
-    text += "\n:qf_tweak_" + std::to_string(i + 1) + "\nrem " + tweaks[i]->key + "\n" + kTweakHeader +
-            tweaks[i]->script;
+    text +=
+        "\n:qf_tweak_" + std::to_string(i + 1) + "\nrem " + tweaks[i]->key + "\n" + kTweakHeader + tweaks[i]->script;
     if (!text.ends_with('\n')) text += '\n';
     text += "exit /b 0\n";
   }

@@ -32,9 +32,9 @@ struct RunReport {
   int32_t skipped = 0;
   int32_t failed = 0;
   int32_t total = 0;
-  bool done = false;         // the run's "done" arrived
-  bool cancelled = false;    // it stopped before its last tweak
-  bool conflicts = false;    // undo found changes since the run and did nothing
+  bool done = false;            // the run's "done" arrived
+  bool cancelled = false;       // it stopped before its last tweak
+  bool conflicts = false;       // undo found changes since the run and did nothing
   bool noRestorePoint = false;  // none could be made, so nothing ran
 };
 

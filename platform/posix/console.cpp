@@ -35,6 +35,8 @@ bool OnConsoleInterrupt(bool (*interrupted)()) {
   return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
-std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv + (argc > 0 ? 1 : 0), argv + argc}; }
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return {argv + (argc > 0 ? 1 : 0), argv + argc};
+}
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -98,9 +99,13 @@ TEST(CliCommands, RefusesBadInputByNameAndRunsNothing) {
       {{"apply", kFirst, kFirst}, "", 2, "named more than once: " + first},
       {{"apply", "--from", "missing.json"}, "", 2, "cannot read \"missing.json\""},
       {{"apply", "--from", "sel.json"}, "{\"format\":", 2, "is no selection file: the file is not a JSON object"},
-      {{"apply", "--from", "sel.json"}, Selection(first) + std::string(kMaxSelectionBytes, ' '), 2,
+      {{"apply", "--from", "sel.json"},
+       Selection(first) + std::string(kMaxSelectionBytes, ' '),
+       2,
        "larger than 1024 KiB"},
-      {{"apply", "--from", "sel.json"}, Selection(first + ",\"x/y\",\"z/w\""), 2,
+      {{"apply", "--from", "sel.json"},
+       Selection(first + ",\"x/y\",\"z/w\""),
+       2,
        "no tweak has the key \"x/y\", \"z/w\""},
       {{"apply", "--from", "sel.json"}, Selection(first + "," + first), 2, "named more than once: " + first},
       {{"apply", "--from", "sel.json"}, Selection(""), 2, "the selection names no tweak"},
@@ -193,8 +198,8 @@ TEST(CliCommands, ListsEveryTweakAndExportsOneScript) {
     EXPECT_EQ(lines.count(":" + label), 1u);
     if (TweakIsPerUser(*tweak)) ++perUser;
   }
-  EXPECT_EQ(fake.out.back(), "Wrote " + std::to_string(recommended) + " tweaks to all.cmd (" +
-                                 std::to_string(perUser) + " per-user, passed by when it runs as SYSTEM).");
+  EXPECT_EQ(fake.out.back(), "Wrote " + std::to_string(recommended) + " tweaks to all.cmd (" + std::to_string(perUser) +
+                                 " per-user, passed by when it runs as SYSTEM).");
 }
 
 TEST(StepIsPerUser, ReadsHiveProfileFoldersAndFamilies) {
