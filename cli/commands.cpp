@@ -239,24 +239,17 @@ int History(const CliSystem& system) {
 int Export(const CliCommand& command, const std::vector<int32_t>& ids, const TweakIndex& index,
            const CliSystem& system) {
   std::vector<const Tweak*> tweaks;
-  std::vector<std::string> perUser;
+  size_t perUser = 0;
   for (const int32_t id : ids) {
     tweaks.push_back(index[static_cast<size_t>(id)]);
-    if (TweakIsPerUser(*tweaks.back())) perUser.push_back(tweaks.back()->key);
+    if (TweakIsPerUser(*tweaks.back())) ++perUser;
   }
   if (!system.writeFile(command.scriptFile, WriteDeployScript(tweaks, QF_VERSION_TEXT))) {
     system.output.notice("quarnfeld: cannot write \"" + command.scriptFile + "\"");
     return kExitUsage;
   }
-  if (system.output.json) {
-    std::string keys;
-    for (const std::string& key : perUser) keys += (keys.empty() ? "" : ",") + JsonQuote(key);
-    system.output.out("{\"type\":\"export\",\"file\":" + JsonQuote(command.scriptFile) +
-                      ",\"tweaks\":" + std::to_string(tweaks.size()) + ",\"perUser\":[" + keys + "]}");
-  } else {
-    system.output.out("Wrote " + std::to_string(tweaks.size()) + " tweaks to " + command.scriptFile + " (" +
-                      std::to_string(perUser.size()) + " per-user, passed by when it runs as SYSTEM).");
-  }
+  system.output.out("Wrote " + std::to_string(tweaks.size()) + " tweaks to " + command.scriptFile + " (" +
+                    std::to_string(perUser) + " per-user, passed by when it runs as SYSTEM).");
   return kExitOk;
 }
 
