@@ -1,19 +1,15 @@
 #pragma once
 // The console of a command-line program: its arguments, whether standard
-// error is a console (so that progress is shown only to a person), writing
-// to it, and Ctrl+C.
+// error is a console (so that progress is shown only to a person), and
+// Ctrl+C.
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace platform {
 
 // True when standard error is a console (Windows) or a terminal (POSIX).
 bool StandardErrorIsConsole();
-
-// Writes `text` to standard error as it is; false when it is gone.
-bool WriteStandardError(std::string_view text);
 
 // Calls `interrupted` (on a thread of the system's choosing) for Ctrl+C,
 // Ctrl+Break and closing the console. When it answers true the process goes

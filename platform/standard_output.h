@@ -8,4 +8,7 @@ namespace platform {
 // any newline translation. False when the output is gone.
 bool WriteStandardOutputLine(std::string_view line);
 
+// Writes `text` to standard error as it is; false when it is gone.
+bool WriteStandardError(std::string_view text);
+
 }  // namespace platform

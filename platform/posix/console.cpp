@@ -17,16 +17,6 @@ void HandleSignal(int) {
 
 bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
 
-bool WriteStandardError(std::string_view text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool OnConsoleInterrupt(bool (*interrupted)()) {
   g_interrupted = interrupted;
   struct sigaction action {};

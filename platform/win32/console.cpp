@@ -4,8 +4,6 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include <algorithm>
-
 #include "platform/text.h"
 
 namespace platform {
@@ -24,18 +22,6 @@ BOOL WINAPI HandleControl(DWORD event) {
 bool StandardErrorIsConsole() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-}
-
-bool WriteStandardError(std::string_view text) {
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  size_t done = 0;
-  while (done < text.size()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 20));
-    if (!WriteFile(error, text.data() + done, chunk, &written, nullptr) || written == 0) return false;
-    done += written;
-  }
-  return true;
 }
 
 bool OnConsoleInterrupt(bool (*interrupted)()) {

@@ -7,10 +7,10 @@
 
 namespace platform {
 
-bool WriteStandardOutputLine(std::string_view line) {
-  std::string bytes(line);
-  bytes += '\n';
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+namespace {
+
+bool WriteAll(DWORD which, std::string_view bytes) {
+  HANDLE out = GetStdHandle(which);
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
@@ -20,5 +20,11 @@ bool WriteStandardOutputLine(std::string_view line) {
   }
   return true;
 }
+
+}  // namespace
+
+bool WriteStandardOutputLine(std::string_view line) { return WriteAll(STD_OUTPUT_HANDLE, std::string(line) + '\n'); }
+
+bool WriteStandardError(std::string_view text) { return WriteAll(STD_ERROR_HANDLE, text); }
 
 }  // namespace platform
