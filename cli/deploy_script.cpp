@@ -82,6 +82,9 @@ std::string WriteDeployScript(const std::vector<const Tweak*>& tweaks, const std
       "rem Run it as administrator. Exit codes: 0 every tweak succeeded (or was passed by),\n"
       "rem 1 some tweak failed, 3 not run as administrator. It writes no files of its own.\n"
       "setlocal EnableExtensions EnableDelayedExpansion\n"
+      "rem Commands named without a path are looked for in the current directory\n"
+      "rem first, which may be anybody's: the system folder instead.\n"
+      "cd /d \"%SystemRoot%\\System32\"\n"
       "rem Only an administrator may open the Local Service account's hive.\n"
       "\"%SystemRoot%\\System32\\reg.exe\" query \"HKU\\S-1-5-19\" >nul 2>&1\n"
       "if errorlevel 1 (\n"
@@ -106,8 +109,7 @@ std::string WriteDeployScript(const std::vector<const Tweak*>& tweaks, const std
         perUser + ")\n";
   }
   text +=
-      "chcp 65001 >nul 2>&1\n"
-      "cd /d \"%SystemRoot%\\System32\"\n"
+      "\"%SystemRoot%\\System32\\chcp.com\" 65001 >nul 2>&1\n"
       "set /a QF_OK=0, QF_FAILED=0, QF_PERUSER=0\n";
   for (size_t i = 0; i < tweaks.size(); ++i) {
     text += "call :qf_run qf_tweak_" + std::to_string(i + 1) + " \"" + tweaks[i]->key + "\" " +
