@@ -424,8 +424,8 @@ struct Tally {
   int rowsPassed = 0;
   double runSeconds = 0;
   int powershellLines = 0;
-  int agreementRows = 0;  // rows whose state was compared with their effect
-  int agreeingRows = 0;
+  int agreementRows = 0;                   // rows whose state was compared with their effect
+  std::vector<std::string> disagreeing;    // rows where the state check and the effect disagree
   int skippedRows = 0;                     // rows the run passed by as applied on their second run
   std::map<std::string, int> freshStates;  // state word -> rows, before any row ran
   // Sampled checks: the variants (family and flags) each extra check has
@@ -485,13 +485,21 @@ class RowCheck {
                 target ? (" " + target->what).c_str() : "", (": " + what).c_str());
   }
 
+  // An expectation of the state check against the row's effect.
+  void Agree(bool ok, const Target* target, const std::string& what) {
+    if (!ok) disagreed_ = true;
+    Expect(ok, target, "state check: " + what);
+  }
+
   bool failed() const { return failed_; }
+  bool disagreed() const { return disagreed_; }
   bool failedTarget(const Target* target) const { return failedTargets_.count(target) > 0; }
 
  private:
   std::string row_;
   Tally* tally_;
   bool failed_ = false;
+  bool disagreed_ = false;
   std::set<const Target*> failedTargets_;
 };
 
@@ -897,30 +905,32 @@ void CheckAgreement(const Tweak& tweak, const std::vector<Target>& targets, bool
   const TweakCheck state = CheckRowState(tweak);
   for (const Target& t : targets) {
     if (t.step >= state.steps.size()) {
-      check->Expect(false, &t, "the tweak has no step record for it");
+      check->Agree(false, &t, "the tweak has no step record for it");
       continue;
     }
     const StepCheck& step = state.steps[t.step];
     const std::string says =
         " (the state check says " + std::string(StepStateWord(step.state)) + ": " + step.reason + ")";
     if (!t.active) {
-      check->Expect(step.state == StepState::kNotApplicable, &t, "outside its version guard the step is n/a" + says);
+      check->Agree(step.state == StepState::kNotApplicable, &t, "outside its version guard the step is n/a" + says);
     } else if (!ran) {
       if (SeededWithState(t.family)) {
-        check->Expect(step.state == StepState::kNotApplied, &t, "as seeded the step is not applied" + says);
+        check->Agree(step.state == StepState::kNotApplied, &t, "as seeded the step is not applied" + says);
       }
     } else {
-      check->Expect(step.state != StepState::kNotApplied && step.state != StepState::kUnknown, &t,
-                    "after the run the step is applied" + says);
+      check->Agree(step.state != StepState::kNotApplied && step.state != StepState::kUnknown, &t,
+                   "after the run the step is applied" + says);
     }
   }
   if (ran) {
-    check->Expect(state.state == TweakState::kApplied || state.state == TweakState::kNotApplicable, nullptr,
-                  "after the run the tweak is applied or n/a, not " + StateText(state));
+    check->Agree(state.state == TweakState::kApplied || state.state == TweakState::kNotApplicable, nullptr,
+                 "after the run the tweak is applied or n/a, not " + StateText(state));
   }
 }
 
-void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& options, uint32_t build, Tally* tally) {
+// `fresh` is the row's state as the state check found it before any row ran.
+void CheckRow(const RowSource& rowSource, const Tweak* tweak, const std::string& fresh, const Options& options,
+              uint32_t build, Tally* tally) {
   std::string error;
   std::vector<SourceBlock> blocks = ParseScriptSource(rowSource.source, &error);
   const std::string& sourcePath = rowSource.path;
@@ -964,6 +974,9 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& opt
       if (g_lastEnded) ++counts.passed;
     }
     if (!check.failed()) ++tally->rowsPassed;
+    std::printf("%s %s: state %s before any row ran; not checkable: %s\n", check.failed() ? "failed" : "ok",
+                row.c_str(), fresh.c_str(), reason.c_str());
+    std::fflush(stdout);
     return;
   }
 
@@ -972,7 +985,6 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& opt
   for (const Target& t : targets) Seed(t);
   std::map<const Target*, std::string> seeded;
   for (const Target& t : targets) seeded[&t] = Dump(t);
-  size_t failedBefore = tally->checksFailed;
   CheckAgreement(*tweak, targets, false, &check);
   check.Expect(RunBody(body, tally, lines) || !exitChecked, nullptr,
                "the first run succeeds (exit " + std::to_string(g_lastExitCode) + ")");
@@ -986,7 +998,6 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& opt
   CheckAgreement(*tweak, targets, true, &check);
   const TweakCheck applied = CheckRowState(*tweak);
   ++tally->agreementRows;
-  if (static_cast<size_t>(tally->checksFailed) == failedBefore) ++tally->agreeingRows;
 
   // Run again with skipping on, as the page asks: a tweak that the state
   // check finds fully in place is passed by; one that deletes or cleans runs
@@ -999,11 +1010,11 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& opt
       "{\"type\":\"log\",\"level\":\"ok\",\"text\":" + JsonQuote("[SKIP] " + tweak->name + ": already applied") + "}";
   const bool skipLogged = std::find(second.messages.begin(), second.messages.end(), skipLine) != second.messages.end();
   const std::string done = second.messages.empty() ? "nothing" : second.messages.back();
-  check.Expect(second.scriptRan != skips, nullptr,
-               std::string(skips ? "the second run with skipping on passes the tweak by"
-                                 : "the second run with skipping on runs the tweak") +
-                   " (state " + StateText(applied) + (applied.alwaysRuns ? ", deletes or cleans" : "") + ")");
-  check.Expect(skipLogged == skips, nullptr, "the run logs the skip exactly when it skips");
+  check.Agree(second.scriptRan != skips, nullptr,
+              std::string(skips ? "the second run with skipping on passes the tweak by"
+                                : "the second run with skipping on runs the tweak") +
+                  " (state " + StateText(applied) + (applied.alwaysRuns ? ", deletes or cleans" : "") + ")");
+  check.Agree(skipLogged == skips, nullptr, "the run logs the skip exactly when it skips");
   check.Expect(done == "{\"type\":\"done\",\"ok\":1,\"err\":0}" || (!exitChecked && second.scriptRan), nullptr,
                "the second run succeeds: " + done + " (exit " + std::to_string(g_lastExitCode) + ")");
   if (skips) ++tally->skippedRows;
@@ -1058,8 +1069,13 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const Options& opt
     if (!check.failedTarget(&t)) ++counts.passed;
   }
   if (!check.failed()) ++tally->rowsPassed;
-  std::printf("%s %s (state %s%s)\n", check.failed() ? "failed" : "ok", row.c_str(), StateText(applied).c_str(),
-              skips ? ", skipped" : "");
+  if (check.disagreed()) tally->disagreeing.push_back(row);
+  std::printf("%s %s: state %s before any row ran, %s after its run; the state check %s; run again %s\n",
+              check.failed() ? "failed" : "ok", row.c_str(), fresh.c_str(), StateText(applied).c_str(),
+              check.disagreed() ? "DISAGREES" : "agrees",
+              skips                ? "with skipping on: passed by"
+              : applied.alwaysRuns ? "with skipping on: runs, it deletes or cleans"
+                                   : "with skipping on: runs");
   std::fflush(stdout);
 }
 
@@ -1083,14 +1099,21 @@ int main(int argc, char** argv) {
   std::printf("Windows build %u reported\n", build);
   std::vector<const Tweak*> tweaks = LoadRowTweaks(rows);
   Tally tally;
-  // The state of every row before any of them runs.
+  // The state of every row on the fresh prefix, before any of them runs.
+  std::vector<std::string> fresh;
   for (const Tweak* tweak : tweaks) {
-    if (tweak != nullptr) ++tally.freshStates[TweakStateWord(CheckRowState(*tweak).state)];
+    if (tweak == nullptr) {
+      fresh.push_back("-");
+      continue;
+    }
+    const TweakCheck state = CheckRowState(*tweak);
+    ++tally.freshStates[TweakStateWord(state.state)];
+    fresh.push_back(StateText(state));
   }
   std::printf("State of the %zu rows before any ran:", rows.size());
   for (const auto& [word, count] : tally.freshStates) std::printf(" %s %d", word.c_str(), count);
   std::printf("\n");
-  for (size_t i = 0; i < rows.size(); ++i) CheckRow(rows[i], tweaks[i], options, build, &tally);
+  for (size_t i = 0; i < rows.size(); ++i) CheckRow(rows[i], tweaks[i], fresh[i], options, build, &tally);
 
   std::printf("\nSteps by family (executed / passing):\n");
   for (const auto& [family, counts] : tally.families) {
@@ -1107,8 +1130,11 @@ int main(int argc, char** argv) {
     for (const std::string& row : rows) std::printf("    %s\n", row.c_str());
   }
   std::printf("Rows: %d run, %d passing\n", tally.rows, tally.rowsPassed);
-  std::printf("State check against the effects: %d rows, %d agree; %d passed by as applied on their second run\n",
-              tally.agreementRows, tally.agreeingRows, tally.skippedRows);
+  std::printf(
+      "State check against the effects: %d rows checked, %zu agree, %zu disagree; %d passed by as applied"
+      " when run again with skipping on\n",
+      tally.agreementRows, tally.agreementRows - tally.disagreeing.size(), tally.disagreeing.size(), tally.skippedRows);
+  for (const std::string& row : tally.disagreeing) std::printf("    disagrees: %s\n", row.c_str());
   for (const auto& [name, sampled] : tally.sampledRows) {
     if (!options.sampleChecks) break;
     std::printf("Rows with %s (%zu, covering %zu variants):\n", name.c_str(), sampled.size(),
