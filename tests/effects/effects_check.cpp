@@ -817,10 +817,23 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
 // step's script, decoded as Windows' cmd and PowerShell read the line
 // (DecodeStepLine, which the powershell tier checks), reaches the host
 // through a file: the step line keeps its switches and runs the same text.
+// The batch runner makes the batch's environment itself, and its PATH finds
+// Wine's stub PowerShell, which does nothing and exits 0: each step line names
+// the host by its full path (QF_PWSH_HOST, which wine-run sets), and the body
+// first sets what the prefix's environment gives the host.
 std::string ForWine(const std::string& body, std::string* problem) {
+  wchar_t host[1024];
+  DWORD hostLength = GetEnvironmentVariableW(L"QF_PWSH_HOST", host, 1024);
+  if (hostLength == 0 || hostLength >= 1024) {
+    *problem = "QF_PWSH_HOST names no PowerShell host (run through wine-run with QF_WINE_POWERSHELL=host)";
+    return "";
+  }
   std::wstring folder = Expand("%SystemDrive%\\quarnfeld-effects");
   MakeFolders(folder);
-  std::string out;
+  // The runtime's W^X double mapping fails now and then under Wine.
+  std::string out =
+      "set \"DOTNET_EnableWriteXorExecute=0\"\nset \"POWERSHELL_TELEMETRY_OPTOUT=1\"\n"
+      "set \"POWERSHELL_UPDATECHECK=Off\"\n";
   int step = 0;
   size_t start = 0;
   while (start < body.size()) {
@@ -836,6 +849,7 @@ std::string ForWine(const std::string& body, std::string* problem) {
       line = line.substr(0, command) + " -Command \"Invoke-Expression ([System.IO.File]::ReadAllText('" + Narrow(file) +
              "'))\"";
     }
+    if (line.rfind("PowerShell ", 0) == 0) line = "\"" + Narrow(host) + "\"" + line.substr(10);
     out += line + "\n";
   }
   return out;
@@ -953,7 +967,7 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const std::string&
   });
   if (options.guardedOnly && !guarded) return;
   ++tally->rows;
-  int lines = PowerShellLines(body);
+  int lines = PowerShellLines(tweak->script);
   bool exitChecked = true;
   for (const Target& t : targets) {
     auto unchecked = ExitCodeUnchecked().find(t.family);
