@@ -34,6 +34,10 @@ std::optional<uint64_t> WholeNumber(std::string_view text) {
 
 std::string ValueName(std::string_view name) { return name == "(default)" ? "(default)" : std::string(name); }
 
+// The name the registry stores: the source writes the key's default value as
+// "(default)".
+std::u16string StoredName(std::string_view name) { return name == "(default)" ? u"" : Wide(name); }
+
 // Whether the value holds what "reg add /t TYPE /d DATA" writes.
 bool Holds(const RegistryValue& value, std::string_view type, const std::u16string& expectedText,
            std::optional<uint64_t> expectedNumber) {
@@ -58,7 +62,7 @@ StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::strin
   const std::string wanted = type == "REG_SZ" ? "\"" + Narrow(expectedText) + "\""
                              : expectedNumber ? std::to_string(*expectedNumber)
                                               : std::string(data);
-  const platform::RegistryRead read = machine.readValue(path->hive, path->path, name == "(default)" ? u"" : Wide(name));
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
   const std::string label = "value " + ValueName(name);
   switch (read.status) {
     case RegistryLookup::kKeyMissing:
@@ -85,7 +89,7 @@ StepCheck CheckValueDeleted(const Machine& machine, const StepDef& step) {
   const std::string_view name = ParamValue(step, "value");
   const std::optional<KeyPath> path = SplitKey(key);
   if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
-  const platform::RegistryRead read = machine.readValue(path->hive, path->path, Wide(name));
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
   const std::string label = "value " + ValueName(name);
   if (read.status == RegistryLookup::kKeyMissing || read.status == RegistryLookup::kValueMissing) {
     return Result(StepState::kApplied, label + " is absent");

@@ -24,6 +24,7 @@ FakeMachine Sample() {
   m.Set(RegistryHive::kLocalMachine, kPolicy, u"Path", Sz(u"C:\\Windows\\System32\\taskkill.exe"));
   m.Set(RegistryHive::kLocalMachine, kPolicy, u"Text", Sz(u"0"));
   m.Set(RegistryHive::kCurrentUser, u"Software\\Old", u"Mode", Sz(u"Classic"));
+  m.Set(RegistryHive::kCurrentUser, u"Software\\Old", u"", Sz(u"Old.Handler"));
   m.services = {{u"DiagTrack", 2},       {u"dmwappushservice", 4}, {u"CDPUserSvc", 4},
                 {u"CDPUserSvc_1a2b", 3}, {u"OneSyncSvc", 3},       {u"OneSyncSvc_9z", 3}};
   // A per-user service's state is its registry Start value: the service
@@ -85,6 +86,7 @@ TEST(CheckStep, ComparesEachFamilyAsItsStepWouldAct) {
   static constexpr StepParam kDeleteSame[] = {
       {"key", "HKCU\\Software\\Old"}, {"value", "Mode"}, {"expected-data", "classic"}};
   static constexpr StepParam kDeleteGone[] = {{"key", "HKCU\\Software\\Old"}, {"value", "Gone"}};
+  static constexpr StepParam kDeleteDefault[] = {{"key", "HKCU\\Software\\Old"}, {"value", "(default)"}};
   static constexpr StepParam kKeyGone[] = {{"key", "HKCU\\Software\\Nothing"}};
   static constexpr StepParam kDiagTrack[] = {{"service", "DiagTrack"}};
   static constexpr StepParam kPush[] = {{"service", "dmwappushservice"}};
@@ -136,6 +138,10 @@ TEST(CheckStep, ComparesEachFamilyAsItsStepWouldAct) {
        {"delete-registry-value", "", StepUndo::kExact, kDeleteGone},
        StepState::kApplied,
        "value Gone is absent"},
+      {"delete, the key's default value",
+       {"delete-registry-value", "", StepUndo::kExact, kDeleteDefault},
+       StepState::kNotApplied,
+       "value (default) is \"Old.Handler\", the tweak deletes it"},
       {"removed key",
        {"remove-registry-key", "", StepUndo::kExact, kKeyGone},
        StepState::kApplied,
