@@ -27,6 +27,10 @@ void HandleState(std::string_view text, const PageCommandActions& actions);
 void HandleHistory(std::string_view text, const PageCommandActions& actions);
 void HandleUndo(std::string_view text, const PageCommandActions& actions);
 
+// selection_commands.cpp
+void HandleImport(std::string_view text, const PageCommandActions& actions);
+void HandleExport(std::string_view text, const PageCommandActions& actions);
+
 // The "id" of a command that names one tweak; warns and gives nothing when it
 // is missing or no plain 32-bit integer.
 std::optional<int32_t> CommandTweakId(std::string_view text, std::string_view command);

@@ -19,9 +19,9 @@ struct Command {
 
 // Every command word the core answers, matched exactly (case-sensitive).
 constexpr Command kCommands[] = {
-    {"ready", HandleReady},     {"optimize", HandleOptimize}, {"cancel", HandleCancel},
-    {"details", HandleDetails}, {"script", HandleScript},     {"state", HandleState},
-    {"history", HandleHistory}, {"undo", HandleUndo},         {"output", HandleOutput},
+    {"ready", HandleReady},   {"optimize", HandleOptimize}, {"cancel", HandleCancel},   {"details", HandleDetails},
+    {"script", HandleScript}, {"state", HandleState},       {"history", HandleHistory}, {"undo", HandleUndo},
+    {"output", HandleOutput}, {"import", HandleImport},     {"export", HandleExport},
 };
 
 // Runs `job` on a new detached thread; throws like std::thread when none starts.

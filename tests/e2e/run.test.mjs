@@ -91,13 +91,26 @@ describe('the page on the real core under Wine', () => {
     assert.equal(registryValue(ONEDRIVE_KEY, PINNED), '0x1');
 
     await page.click('#mode-switch button[data-mode="expert"]');
+    // The core's state check marks every card, with a label in words, and counts what is applied per category.
+    await page.waitForFunction((n) => document.querySelectorAll('#tweaks .tweak .state-mark').length === n &&
+      document.querySelectorAll('#tweaks .tweak').length === n, init.categories[0].tweaks.length);
+    const labels = await page.$$eval('#tweaks .state-mark', (ms) => ms.map((m) => m.getAttribute('aria-label')));
+    assert.ok(labels.every((l) => /^Состояние: (уже применено|применено частично: \d+ из \d+|не применено|не проверяется: шаги выполняются всегда|неизвестно)$/.test(l)), labels.join('; '));
+    assert.ok((await page.$$('#nav-list .applied-count')).length > 0, 'applied counts in the categories');
     for (const t of PLAIN_TWEAKS) {
       await page.click(`#nav-list .cat-item:has-text("${t.category}")`);
       await page.click(`#tweaks .tweak:has(.name:text-is("${t.name}"))`);
     }
     assert.equal(await text(page, '#btn-expert-label'), '▸ оптимизировать (2)');
-    const from = preview.messages.length;
+    // Wine has no System Restore: the core makes no point and runs nothing, and the page asks once.
+    const asked = preview.messages.length;
     await page.click('#btn-expert');
+    await page.click('#confirm-ok');
+    const point = await preview.waitFor((m) => m.type === 'restore-point', { from: asked, what: 'restore-point' });
+    assert.deepEqual([point.created, point.reason], [false, 'unavailable']);
+    await page.waitForSelector('#confirm.show');
+    assert.equal(await text(page, '#confirm-title'), 'Точка восстановления не создана');
+    const from = preview.messages.length;
     await page.click('#confirm-ok');
     assert.equal(await page.$eval('#btn-expert', (b) => b.disabled), true, 'disabled while running');
     await waitForSummary(page, 60000);
@@ -157,6 +170,7 @@ describe('the page on the real core under Wine', () => {
       selectionChanged();
     }, slow.map((t) => t.id));
     assert.equal(await text(page, '#btn-expert-label'), '▸ оптимизировать (5)');
+    for (const option of ['skipApplied', 'restorePoint']) await page.uncheck(`#view-expert input[data-option="${option}"]`);
     const beforeRun = preview.messages.length;
     await page.click('#btn-expert');
     await page.click('#confirm-ok');
@@ -197,6 +211,8 @@ describe('the page on the real core under Wine', () => {
       }, total);
     }
 
+    // Every tweak runs, without a restore point (Wine has none).
+    for (const option of ['skipApplied', 'restorePoint']) await page.uncheck(`#view-auto input[data-option="${option}"]`);
     const from = preview.messages.length;
     const started = Date.now();
     await page.click('#btn-auto');
@@ -236,10 +252,28 @@ describe('the page on the real core under Wine', () => {
     assert.deepEqual([await text(page, '#cnt-ok-auto'), await text(page, '#cnt-err-auto')], [String(done.ok), String(done.err)]);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), false);
 
+    // Each failure is followed by its reasons from the core, which the page
+    // sets under its line.
+    const failures = runMessages.flatMap((m, i) => (m.type === 'log' && m.text.startsWith('[FAIL] ') ? [i] : []));
+    assert.equal(failures.length, done.err);
+    const reasonLines = await texts(page, '#log-auto .log-line.reason');
+    for (const i of failures) {
+      const reason = runMessages[i + 1];
+      assert.ok(reason.type === 'log' && reason.level === 'err' && reason.text !== '', `a reason after ${runMessages[i].text}`);
+      console.log(`  its reason: ${reason.text}`);
+      // The reloaded page shows what came after it.
+      if (i > reloadedAt) assert.ok(reasonLines.some((l) => l.endsWith(reason.text)), `the page shows "${reason.text}" as a reason`);
+    }
+
     // The pointer away from the cards, so no tooltip covers the view.
     await page.mouse.move(1, 1);
     await settle(page);
     await page.screenshot({ path: screenshotPath('auto-run-finished') });
+    if (reasonLines.length > 0) {
+      await page.$eval('#log-auto .log-line.reason', (l) => l.scrollIntoView({ block: 'center' }));
+      await settle(page);
+      await page.screenshot({ path: screenshotPath('auto-run-failure-reason') });
+    }
     assert.deepEqual(errors, []);
     await context.close();
   });

@@ -287,7 +287,7 @@ describe('selection and runs', () => {
     assert.equal(await text(page, '#confirm-text'), 'Будет применено 2 оптимизаций.' + WARNING_SENTENCE);
     await page.click('#confirm-ok');
     assert.equal(await hasClass(page, '#confirm', 'show'), false);
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'optimize', ids: [5, 2] }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'state' }, { cmd: 'optimize', ids: [5, 2], skipApplied: true, restorePoint: true }]);
     // Running: both buttons disabled with their working labels; counters reset to 0 of 2.
     assert.equal(await page.$eval('#btn-expert', (b) => b.disabled), true);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), true);
@@ -327,7 +327,7 @@ describe('selection and runs', () => {
     assert.equal(await hasClass(page, '#confirm', 'show'), false);
     // The pending action is dropped with the dialog.
     await page.evaluate(() => document.getElementById('confirm-ok').click());
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'state' }]);
     assert.deepEqual(await texts(page, '#tweaks .tweak.on .name'), ['Disable CEIP']);
     assert.equal(await page.$eval('#btn-expert', (b) => b.disabled), false);
     await close();
@@ -340,7 +340,7 @@ describe('selection and runs', () => {
     await page.click('#mode-switch button[data-mode="auto"]');
     await page.click('#btn-auto');
     await page.click('#confirm-ok');
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'optimize', ids: SMALL_RECOMMENDED }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'state' }, { cmd: 'optimize', ids: SMALL_RECOMMENDED, skipApplied: true, restorePoint: true }]);
     await close();
   });
 
@@ -352,7 +352,7 @@ describe('selection and runs', () => {
     await page.click('#btn-auto');
     assert.equal(await text(page, '#confirm-text'), 'Будет применено 0 оптимизаций. Некоторые требуют перезагрузки.');
     await page.click('#confirm-ok');
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'state' }]);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), false);
     await close();
   });
@@ -402,14 +402,19 @@ describe('selection and runs', () => {
     const { page, close } = await filledPage();
     await toExpert(page);
     assert.equal(await page.$eval('#mode-switch', (e) => e.dataset.mode), 'expert');
-    assert.deepEqual(await page.$$eval('#mode-switch button', (bs) => bs.map((b) => b.classList.contains('active'))), [false, true]);
+    assert.deepEqual(await page.$$eval('#mode-switch button', (bs) => bs.map((b) => b.classList.contains('active'))), [false, true, false]);
     assert.deepEqual([await hasClass(page, '#view-auto', 'active'), await hasClass(page, '#view-expert', 'active')], [false, true]);
-    // The slider ends on the right half once its transition is over.
-    await page.waitForFunction(() => {
+    // The slider ends on the middle third once its transition is over, and on the last for the history.
+    const sliderAt = (third) => page.waitForFunction((n) => {
       const slider = document.querySelector('.mode-slider').getBoundingClientRect();
       const box = document.getElementById('mode-switch').getBoundingClientRect();
-      return Math.abs(slider.right - (box.right - 5)) < 1;
-    });
+      return Math.abs(slider.right - (box.left + 5 + (box.width - 10) * n / 3)) < 1;
+    }, third);
+    await sliderAt(2);
+    await page.click('#mode-switch button[data-mode="history"]');
+    await sliderAt(3);
+    assert.deepEqual(await page.$$eval('.view', (vs) => vs.map((v) => [v.id, v.classList.contains('active')])),
+      [['view-auto', false], ['view-expert', false], ['view-history', true]]);
     await page.click('#mode-switch button[data-mode="auto"]');
     assert.deepEqual([await hasClass(page, '#view-auto', 'active'), await hasClass(page, '#view-expert', 'active')], [true, false]);
     await close();

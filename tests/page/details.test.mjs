@@ -49,7 +49,7 @@ describe('details', () => {
     assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }]);
     await deliver(page, smallInit());
     await deliver(page, smallInit());
-    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }]);
+    assert.deepEqual(await sentCommands(page), [{ cmd: 'ready' }, { cmd: 'details' }, { cmd: 'state' }, { cmd: 'state' }]);
     await close();
   });
 

@@ -91,7 +91,7 @@ describe('the cost of a run', () => {
       const off = await page.$$eval('#confirm-costs .cost-row.off', (rs) => rs.map((r) => Number(r.dataset.id)));
       assert.deepEqual(off, SMALL_RECOMMENDED.filter((id) => !ids.includes(id)));
       await page.click('#confirm-ok');
-      assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids }], `left out ${toggled}`);
+      assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids, skipApplied: true, restorePoint: true }], `left out ${toggled}`);
       await close();
     }
   });
@@ -104,7 +104,7 @@ describe('the cost of a run', () => {
     assert.deepEqual((await costList(page)).map((g) => g.label), ['Снижает защиту', 'Удаляет без возврата', 'Может нарушить работу']);
     await toggleRow(page, 1);
     await page.click('#confirm-ok');
-    assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids: [0, 3, 5, 7] }]);
+    assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids: [0, 3, 5, 7], skipApplied: true, restorePoint: true }]);
     await close();
   });
 
@@ -126,7 +126,7 @@ describe('the cost of a run', () => {
     assert.equal(await text(page, '#confirm-text'), 'Будет применено 2 оптимизаций.' + WARNING_SENTENCE);
     await toggleRow(page, 7);
     await page.click('#confirm-ok');
-    assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids: [0] }]);
+    assert.deepEqual(await optimizeSent(page), [{ cmd: 'optimize', ids: [0], skipApplied: true, restorePoint: true }]);
     await deliver(page, { type: 'done', ok: 1, err: 0 });
 
     // Only left-out tweaks selected: nothing to apply until one is ticked again.

@@ -13,7 +13,9 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/init_message.h"
+#include "catalogue/tweak_index.h"
 #include "platform/thread.h"
+#include "protocol/json_value.h"
 #include "run/optimize_run.h"
 #include "run/run_state.h"
 #include "run_messages.h"
@@ -291,3 +293,47 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
 }
 
 }  // namespace
+
+// The page's export and import go through the one selection reader and
+// writer: what one writes, the other reads back as the same ids; a file that
+// is no selection, unknown and repeated keys are answered by name.
+TEST_F(DispatcherTest, ExportAndImportCarryASelectionByKeys) {
+  g_catalogue = BuildCatalogue();
+  Handle(R"({"cmd":"export","ids":[265,3,0]})");
+  Messages messages = TakePageMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  const std::optional<JsonValue> exported = ParseJson(messages[0]);
+  ASSERT_TRUE(exported);
+  ASSERT_EQ(JsonStringMember(*exported, "type"), "export");
+  const std::string file = JsonStringMember(*exported, "text").value_or("");
+  EXPECT_TRUE(file.starts_with("{\"format\":\"quarnfeld-selection\",\"version\":1,\"tweaks\":[")) << messages[0];
+  Handle(R"({"cmd":"import","text":)" + JsonQuote(file) + "}");
+  EXPECT_EQ(TakePageMessages(), Messages{R"({"type":"import","error":"","ids":[265,3,0],"unknown":[],"repeated":[]})"});
+
+  const std::string key0 = UpdateTweakIndex(g_catalogue)[0]->key;
+  const std::string file2 =
+      R"({"format":"quarnfeld-selection","version":1,"tweaks":[")" + key0 + R"(","no/such","\"",")" + key0 + R"("]})";
+  struct Case {
+    std::string command;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {R"({"cmd":"import","text":)" + JsonQuote(file2) + "}",
+       R"({"type":"import","error":"","ids":[0],"unknown":["no/such","\""],"repeated":[)" + JsonQuote(key0) + "]}"},
+      {R"({"cmd":"import","text":"[]"})",
+       R"({"type":"import","error":"the file is not a JSON object","ids":[],"unknown":[],"repeated":[]})"},
+      {R"({"cmd":"import"})", Warn("Malformed command: \"import\" needs the file as \"text\".")},
+      {R"({"cmd":"import","text":7})", Warn("Malformed command: \"import\" needs the file as \"text\".")},
+      {R"({"cmd":"export","ids":[0,421]})", Warn("Unknown tweak id: 421")},
+      {R"({"cmd":"export","ids":[-1]})", Warn("Unknown tweak id: -1")},
+      {R"({"cmd":"export","ids":["0"]})",
+       Warn("Malformed command: \"export\" needs \"ids\" as an array of whole numbers.")},
+      {R"({"cmd":"export","ids":[]})",
+       R"({"type":"export","text":)" + JsonQuote("{\"format\":\"quarnfeld-selection\",\"version\":1,\"tweaks\":[]}\n") +
+           "}"},
+  };
+  for (const Case& c : cases) {
+    Handle(c.command);
+    EXPECT_EQ(TakePageMessages(), Messages{c.answer}) << c.command;
+  }
+}
