@@ -40,8 +40,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/text.h"
 #include "protocol/json_text.h"
+#include "run/batch_environment.h"
 #include "run/batch_runner.h"
 #include "run/batch_runner_internal.h"
 #include "tests/effects/row_state.h"
@@ -473,8 +475,9 @@ class RowCheck {
       return;
     }
     ++tally_->checksFailed;
-    if (!failed_) {
-      // The steps' output of the last run, for the reader.
+    if (!failed_ || g_lastOutput != shownOutput_) {
+      // The steps' output of the last run, for the reader, once for each run.
+      shownOutput_ = g_lastOutput;
       std::string output = g_lastOutput;
       if (output.size() > 3000) output = "..." + output.substr(output.size() - 3000);
       std::printf("--- output of the last run of %s:\n%s\n---\n", row_.c_str(), output.c_str());
@@ -500,6 +503,7 @@ class RowCheck {
   Tally* tally_;
   bool failed_ = false;
   bool disagreed_ = false;
+  std::string shownOutput_;
   std::set<const Target*> failedTargets_;
 };
 
@@ -1108,6 +1112,13 @@ int main(int argc, char** argv) {
       std::ifstream in(arg, std::ios::binary);
       rows.push_back({arg, std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}});
     }
+  }
+  // %TEMP% in a source means the batch's TEMP, which the runner sets itself.
+  const std::u16string temp = CheckedProfileTemp(SystemEnvironmentFacts(), platform::KindOfEntry);
+  if (!temp.empty()) {
+    const std::wstring wide(temp.begin(), temp.end());
+    SetEnvironmentVariableW(L"TEMP", wide.c_str());
+    SetEnvironmentVariableW(L"TMP", wide.c_str());
   }
   uint32_t build = RunningBuild();
   std::printf("Windows build %u reported\n", build);
