@@ -126,5 +126,11 @@ std::string WriteDeployScript(const std::vector<const Tweak*>& tweaks, const std
     if (!text.ends_with('\n')) text += '\n';
     text += "exit /b 0\n";
   }
-  return text;
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
 }

@@ -15,8 +15,9 @@
 bool StepIsPerUser(const StepDef& step);
 bool TweakIsPerUser(const Tweak& tweak);
 
-// The script for `tweaks`, in this order. ASCII with LF line ends, like the
-// bodies. It refuses to run without administrator rights (exit code 3), runs
+// The script for `tweaks`, in this order. ASCII with CR LF line ends: cmd.exe
+// can miss a `call` target in a file of bare LF ends when the label straddles
+// one of the 512-byte blocks it reads, and this file is a long one. It refuses to run without administrator rights (exit code 3), runs
 // each tweak's body through a `call` of its own label, inside a `setlocal`
 // with the runner's header (run/batch_runner.h), prints one result line per
 // tweak and a summary, and exits 1 when any tweak failed. Run as SYSTEM, it

@@ -191,9 +191,9 @@ struct Reader {
     const std::string_view family = step.family;
     const auto param = [&step](std::string_view name) { return ParamValue(step, name); };
     if (family == "set-registry-value") {
-      Value(param("key"), param("value") == "(default)" ? "" : param("value"));
+      Value(param("key"), StoredValueName(param("value")));
     } else if (family == "delete-registry-value") {
-      Value(param("key"), param("value"));
+      Value(param("key"), StoredValueName(param("value")));
     } else if (family == "terminate-on-startup") {
       Value(kImageOptionsKey + std::string(param("executable")), "Debugger");
     } else if (family == "activate-disallow-run") {

@@ -34,9 +34,7 @@ std::optional<uint64_t> WholeNumber(std::string_view text) {
 
 std::string ValueName(std::string_view name) { return name == "(default)" ? "(default)" : std::string(name); }
 
-// The name the registry stores: the source writes the key's default value as
-// "(default)".
-std::u16string StoredName(std::string_view name) { return name == "(default)" ? u"" : Wide(name); }
+std::u16string StoredName(std::string_view name) { return Wide(StoredValueName(name)); }
 
 // Whether the value holds what "reg add /t TYPE /d DATA" writes.
 bool Holds(const RegistryValue& value, std::string_view type, const std::u16string& expectedText,

@@ -12,6 +12,8 @@ std::string_view ParamValue(const StepDef& step, std::string_view name) {
   return {};
 }
 
+std::string_view StoredValueName(std::string_view name) { return name == "(default)" ? std::string_view() : name; }
+
 namespace {
 
 constexpr std::pair<std::string_view, platform::RegistryHive> kHives[] = {

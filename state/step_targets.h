@@ -14,6 +14,9 @@
 
 // A parameter of the step as the source gives it; empty when it has none.
 std::string_view ParamValue(const StepDef& step, std::string_view name);
+// The name the registry stores for a step's `value`: the source writes the
+// key's default value as "(default)", which the registry names "".
+std::string_view StoredValueName(std::string_view name);
 
 // "HKLM\path" split into hive and path; nothing when the hive is no known
 // short name ("HKLM", "HKCU", "HKCR", "HKU", "HKCC") or there is no path.

@@ -176,15 +176,19 @@ TEST(CliCommands, ListsEveryTweakAndExportsOneScript) {
 
   EXPECT_EQ(fake.Run({"export", "--script", "all.cmd", "--recommended"}), 0);
   const std::string& script = fake.written.at("all.cmd");
-  // ASCII with LF line ends; a call per tweak, each label once, and keys the
-  // script may print bare.
-  EXPECT_EQ(script.find('\r'), std::string::npos);
-  for (const char c : script) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << static_cast<int>(c);
+  // ASCII with CR LF line ends (bodies' bare LFs too); a call per tweak, each
+  // label once, and keys the script may print bare.
+  for (size_t i = 0; i < script.size(); ++i) {
+    const char c = script[i];
+    ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << static_cast<int>(c);
+    ASSERT_EQ(c == '\r', i + 1 < script.size() && script[i + 1] == '\n') << i;
+    ASSERT_EQ(c == '\n', i > 0 && script[i - 1] == '\r') << i;
+  }
   std::multiset<std::string> lines;
   for (size_t at = 0; at < script.size();) {
-    const size_t end = script.find('\n', at);
+    const size_t end = script.find("\r\n", at);
     lines.insert(script.substr(at, end - at));
-    at = end + 1;
+    at = end + 2;
   }
   size_t recommended = 0;
   size_t perUser = 0;
