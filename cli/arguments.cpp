@@ -15,6 +15,7 @@ const char kCliUsage[] =
     "      --no-restore-point     do not create a system restore point first\n"
     "  history                    the runs recorded in the journal\n"
     "  undo RUN [KEY...]          put back what a run (or the named tweaks of it) changed\n"
+    "      --force                put back even what changed since the run\n"
     "  export --script FILE.cmd KEY... | --recommended | --from FILE.json\n"
     "                             write a self-contained script that applies the tweaks\n"
     "  --help, --version\n"
@@ -23,7 +24,8 @@ const char kCliUsage[] =
     "  --json                     one JSON object per line, for scripts\n"
     "\n"
     "Exit codes: 0 all succeeded or were skipped, 1 some tweak failed, 2 bad usage or\n"
-    "input, 3 not running as administrator when the command needs it.\n";
+    "input (nothing ran), 3 not running as administrator when the command needs it\n"
+    "(apply and undo; it never asks for the rights itself).\n";
 
 namespace {
 
@@ -76,6 +78,8 @@ CliCommand ParseCommandLine(const std::vector<std::string>& arguments) {
       command.skipApplied = false;
     } else if (argument == "--no-restore-point" && verb == CliVerb::kApply) {
       command.restorePoint = false;
+    } else if (argument == "--force" && verb == CliVerb::kUndo) {
+      command.force = true;
     } else if (IsOption(argument) || argument.starts_with("-")) {
       return fail("unknown option \"" + argument + "\" for \"" + arguments[0] + "\"");
     } else if (verb == CliVerb::kUndo && command.run.empty()) {

@@ -20,6 +20,7 @@ struct CliCommand {
   CliSelection selection;  // apply, export; state and undo use only its keys
   bool skipApplied = true;
   bool restorePoint = true;
+  bool force = false;      // undo: put back even what changed since the run
   std::string run;         // undo
   std::string scriptFile;  // export --script
   std::string error;       // bad usage; the command is not run

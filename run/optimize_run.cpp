@@ -122,13 +122,15 @@ void OptimizeRunWith(std::vector<int32_t> ids, const ScriptRunner& runScript, co
   OptimizeRunWith(std::move(ids), RunSeams{runScript, isApplied, std::nullopt, {}, nullptr});
 }
 
+bool AppliedOnThisMachine(const Tweak& tweak) { return SkipsAsApplied(CheckTweak(tweak, SystemMachine())); }
+
 void OptimizeRun(std::vector<int32_t> ids, RunOptions options) {
   RunSeams seams;
   seams.runScript = RunBatchScript;
   // The machine is read afresh for each tweak: earlier tweaks of the run may
   // have changed what a later one would.
   if (options.skipApplied) {
-    seams.isApplied = [](const Tweak& tweak) { return SkipsAsApplied(CheckTweak(tweak, SystemMachine())); };
+    seams.isApplied = AppliedOnThisMachine;
   }
   seams.journalFolder = SystemJournalPlace().folder;
   seams.machine = SystemMachine;

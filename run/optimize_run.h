@@ -32,6 +32,10 @@ void OptimizeRun(std::vector<int32_t> ids, RunOptions options = {});
 using ScriptRunner = std::function<BatchResult(const char* script)>;
 using AppliedCheck = std::function<bool(const Tweak& tweak)>;
 
+// The check OptimizeRun makes with "skipApplied": the state check on this
+// machine, read just now.
+bool AppliedOnThisMachine(const Tweak& tweak);
+
 // What the run works through; tests give their own. An empty `isApplied`
 // checks nothing; without `journalFolder` the run keeps no journal (an empty
 // folder is one that could not be had, which the log says); without

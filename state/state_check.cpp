@@ -34,6 +34,10 @@ std::optional<uint64_t> WholeNumber(std::string_view text) {
 
 std::string ValueName(std::string_view name) { return name == "(default)" ? "(default)" : std::string(name); }
 
+// The name the registry stores: the source writes the key's default value as
+// "(default)".
+std::u16string StoredName(std::string_view name) { return name == "(default)" ? u"" : Wide(name); }
+
 // Whether the value holds what "reg add /t TYPE /d DATA" writes.
 bool Holds(const RegistryValue& value, std::string_view type, const std::u16string& expectedText,
            std::optional<uint64_t> expectedNumber) {
@@ -58,7 +62,7 @@ StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::strin
   const std::string wanted = type == "REG_SZ" ? "\"" + Narrow(expectedText) + "\""
                              : expectedNumber ? std::to_string(*expectedNumber)
                                               : std::string(data);
-  const platform::RegistryRead read = machine.readValue(path->hive, path->path, name == "(default)" ? u"" : Wide(name));
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
   const std::string label = "value " + ValueName(name);
   switch (read.status) {
     case RegistryLookup::kKeyMissing:
@@ -85,7 +89,7 @@ StepCheck CheckValueDeleted(const Machine& machine, const StepDef& step) {
   const std::string_view name = ParamValue(step, "value");
   const std::optional<KeyPath> path = SplitKey(key);
   if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
-  const platform::RegistryRead read = machine.readValue(path->hive, path->path, Wide(name));
+  const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
   const std::string label = "value " + ValueName(name);
   if (read.status == RegistryLookup::kKeyMissing || read.status == RegistryLookup::kValueMissing) {
     return Result(StepState::kApplied, label + " is absent");
@@ -120,13 +124,15 @@ std::string StartName(uint32_t start) {
   return (start < 5 ? std::string(kNames[start]) : std::string("type")) + " (" + std::to_string(start) + ")";
 }
 
+using StartReader = std::function<platform::ServiceStart(const std::string& name)>;
+
 // Every named service Disabled; the ones not installed are passed by, as the
 // step passes them.
-StepCheck CheckServices(const Machine& machine, const std::vector<std::string>& names, std::string_view described) {
+StepCheck CheckServices(const std::vector<std::string>& names, std::string_view described, const StartReader& read) {
   std::string enabled;
   size_t installed = 0;
   for (const std::string& name : names) {
-    const platform::ServiceStart start = machine.serviceStart(Wide(name));
+    const platform::ServiceStart start = read(name);
     if (start.status == platform::ServiceStart::Status::kUnreadable) {
       return Result(StepState::kUnknown, "service " + name + " cannot be read");
     }
@@ -143,12 +149,33 @@ StepCheck CheckServices(const Machine& machine, const std::vector<std::string>& 
   return Result(StepState::kNotApplied, "service " + enabled + ", the tweak sets Disabled (4)");
 }
 
+// The step finds the template and its instances through the service manager
+// and writes their Start values in the registry (the service manager refuses
+// to change a per-user service); the service manager goes on reporting the
+// start type it loaded until Windows starts again, so the state is the
+// registry's.
 StepCheck CheckPerUserService(const Machine& machine, std::string_view service) {
   const std::optional<std::vector<std::u16string>> all = machine.serviceNames();
   if (!all) return Result(StepState::kUnknown, "the installed services cannot be listed");
   std::vector<std::string> names;
   for (const std::u16string& name : PerUserServiceNames(*all, service)) names.push_back(Narrow(name));
-  return CheckServices(machine, names, std::string(service) + " (and " + std::string(service) + "_*)");
+  return CheckServices(
+      names, std::string(service) + " (and " + std::string(service) + "_*)", [&machine](const std::string& name) {
+        const platform::RegistryRead read =
+            machine.readValue(RegistryHive::kLocalMachine, std::u16string(kServicesKey) + u"\\" + Wide(name), u"Start");
+        platform::ServiceStart start;
+        switch (read.status) {
+          case RegistryLookup::kKeyMissing: start.status = platform::ServiceStart::Status::kNotInstalled; break;
+          case RegistryLookup::kUnreadable:
+          case RegistryLookup::kValueMissing: break;
+          case RegistryLookup::kFound:
+            if (read.value.type != platform::kRegDword || read.value.data.size() != 4) break;
+            start.status = platform::ServiceStart::Status::kFound;
+            start.startType = static_cast<uint32_t>(LittleEndian(read.value.data, 4));
+            break;
+        }
+        return start;
+      });
 }
 
 StepCheck CheckTasks(const Machine& machine, const StepDef& step) {
@@ -348,7 +375,8 @@ StepCheck CheckStep(const StepDef& step, std::span<const StepDef> siblings, cons
     return CheckKey(machine, kDeprovisionedKey + std::string(ParamValue(step, "package-family")), true);
   }
   if (family == "disable-service")
-    return CheckServices(machine, {std::string(ParamValue(step, "service"))}, ParamValue(step, "service"));
+    return CheckServices({std::string(ParamValue(step, "service"))}, ParamValue(step, "service"),
+                         [&machine](const std::string& name) { return machine.serviceStart(Wide(name)); });
   if (family == "disable-per-user-service") return CheckPerUserService(machine, ParamValue(step, "service"));
   if (family == "disable-scheduled-task") return CheckTasks(machine, step);
   if (family == "uninstall-store-app") return CheckStoreApp(machine, step, siblings);

@@ -252,10 +252,28 @@ describe('the page on the real core under Wine', () => {
     assert.deepEqual([await text(page, '#cnt-ok-auto'), await text(page, '#cnt-err-auto')], [String(done.ok), String(done.err)]);
     assert.equal(await page.$eval('#btn-auto', (b) => b.disabled), false);
 
+    // Each failure is followed by its reasons from the core, which the page
+    // sets under its line.
+    const failures = runMessages.flatMap((m, i) => (m.type === 'log' && m.text.startsWith('[FAIL] ') ? [i] : []));
+    assert.equal(failures.length, done.err);
+    const reasonLines = await texts(page, '#log-auto .log-line.reason');
+    for (const i of failures) {
+      const reason = runMessages[i + 1];
+      assert.ok(reason.type === 'log' && reason.level === 'err' && reason.text !== '', `a reason after ${runMessages[i].text}`);
+      console.log(`  its reason: ${reason.text}`);
+      // The reloaded page shows what came after it.
+      if (i > reloadedAt) assert.ok(reasonLines.some((l) => l.endsWith(reason.text)), `the page shows "${reason.text}" as a reason`);
+    }
+
     // The pointer away from the cards, so no tooltip covers the view.
     await page.mouse.move(1, 1);
     await settle(page);
     await page.screenshot({ path: screenshotPath('auto-run-finished') });
+    if (reasonLines.length > 0) {
+      await page.$eval('#log-auto .log-line.reason', (l) => l.scrollIntoView({ block: 'center' }));
+      await settle(page);
+      await page.screenshot({ path: screenshotPath('auto-run-failure-reason') });
+    }
     assert.deepEqual(errors, []);
     await context.close();
   });

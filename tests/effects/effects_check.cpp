@@ -1,22 +1,30 @@
 // The effects check: runs catalogue rows' bodies for real under Wine, with the
-// tests' PowerShell host, and checks what each does to the machine.
+// tests' PowerShell host, checks what each does to the machine, and checks
+// that the program's state check agrees.
 //
-//   effects_check.exe [--guarded-only] SOURCE...
+//   effects_check.exe [--guarded-only] [--sample-checks] SOURCE...
 //
 // For each script source: the targets of its step blocks are read from the
-// source itself (ParseScriptSource), seeded, and the body (ExpandScriptSource)
-// is run through the real batch runner. Then, family by family, the effect is
-// checked (a set value holds its data and type, a deleted value or key is gone
-// while its neighbours stay, a cleared folder is empty but still there, only
-// the files matching a pattern are gone, each hosts line is there once, a
-// disabled service has start type 4, an editor setting is written without
-// losing the file's other settings); a second run must succeed and change
-// nothing; with the targets absent the row must succeed and create nothing
-// (but where the family creates by design); with a target held open by this
-// program, so that it cannot be deleted or written, the row must fail.
-// Rows with a family that Wine cannot serve are run once: they must end with
-// an exit code and no hang. A step outside its version guard must leave its
-// target as seeded. The last line is "N passed, N failed".
+// source itself (ParseScriptSource), seeded, and the row's body (the
+// catalogue's, or an example source's expansion) is run through the real
+// batch runner. Then, family by family, the effect is checked (a set value
+// holds its data and type, a deleted value or key is gone while its
+// neighbours stay, a cleared folder is empty but still there, only the files
+// matching a pattern are gone, each hosts line is there once, a disabled
+// service has start type 4, an editor setting is written without losing the
+// file's other settings). The state check (CheckTweak on the real machine,
+// as the program runs it) must find each seeded step not applied before the
+// run and every step applied after it; the run again with skipping on must
+// pass a tweak so found by, and run one that deletes or cleans. A second run
+// must succeed and change nothing; with the targets absent the row must
+// succeed and create nothing (but where the family creates by design); with
+// a target held open by this program, so that it cannot be deleted or
+// written, the row must fail. --sample-checks makes those last three only on
+// a row that brings a variant (family and flags) the check has not yet
+// covered. Rows with a family that Wine cannot serve are run once: they must
+// end with an exit code and no hang. A step outside its version guard must
+// leave its target as seeded, and the state check must find it n/a. The last
+// line is "N passed, N failed".
 #include <shlwapi.h>
 #include <windows.h>
 
@@ -24,6 +32,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -32,8 +41,10 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "protocol/json_text.h"
 #include "run/batch_runner.h"
 #include "run/batch_runner_internal.h"
+#include "tests/effects/row_state.h"
 #include "tools/generators/script_body/body_lint.h"
 #include "tools/generators/script_body/script_body.h"
 #include "tools/generators/script_body/script_source.h"
@@ -395,6 +406,7 @@ struct Target {
   bool createsByDesign = false;  // the skip path may create it
   bool lockable = false;         // a held-open file makes the step fail
   std::string what;              // the target named in messages
+  size_t step = 0;               // its step record: the index among the row's steps
 };
 
 struct Counts {
@@ -412,6 +424,14 @@ struct Tally {
   int rowsPassed = 0;
   double runSeconds = 0;
   int powershellLines = 0;
+  int agreementRows = 0;                   // rows whose state was compared with their effect
+  std::vector<std::string> disagreeing;    // rows where the state check and the effect disagree
+  int skippedRows = 0;                     // rows the run passed by as applied on their second run
+  std::map<std::string, int> freshStates;  // state word -> rows, before any row ran
+  // Sampled checks: the variants (family and flags) each extra check has
+  // covered, and the rows it ran on.
+  std::map<std::string, std::set<std::string>> covered;
+  std::map<std::string, std::vector<std::string>> sampledRows;
 };
 
 uint32_t g_lastExitCode = 0;
@@ -425,9 +445,9 @@ std::string g_lastOutput;
 // up to ten minutes for a row.
 constexpr uint32_t kRowTimeoutMs = 600000;
 
-bool RunBody(const std::string& body, Tally* tally, int powershellLines, uint32_t timeoutMs = kRowTimeoutMs) {
+BatchResult RunBatch(const std::string& body, Tally* tally, int powershellLines) {
   auto start = std::chrono::steady_clock::now();
-  BatchResult result = RunBatchScriptWith(SystemBatchOperations(), body.c_str(), timeoutMs);
+  BatchResult result = RunBatchScriptWith(SystemBatchOperations(), body.c_str(), kRowTimeoutMs);
   tally->runSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   tally->powershellLines += powershellLines;
   g_lastEnded = result.exitCode.has_value();
@@ -436,7 +456,11 @@ bool RunBody(const std::string& body, Tally* tally, int powershellLines, uint32_
   if (result.outcome != BatchOutcome::Succeeded) {
     for (const std::string& reason : FailureReasons(result)) g_lastOutput += "\n(reason: " + reason + ")";
   }
-  return result.outcome == BatchOutcome::Succeeded;
+  return result;
+}
+
+bool RunBody(const std::string& body, Tally* tally, int powershellLines) {
+  return RunBatch(body, tally, powershellLines).outcome == BatchOutcome::Succeeded;
 }
 
 class RowCheck {
@@ -461,13 +485,21 @@ class RowCheck {
                 target ? (" " + target->what).c_str() : "", (": " + what).c_str());
   }
 
+  // An expectation of the state check against the row's effect.
+  void Agree(bool ok, const Target* target, const std::string& what) {
+    if (!ok) disagreed_ = true;
+    Expect(ok, target, "state check: " + what);
+  }
+
   bool failed() const { return failed_; }
+  bool disagreed() const { return disagreed_; }
   bool failedTarget(const Target* target) const { return failedTargets_.count(target) > 0; }
 
  private:
   std::string row_;
   Tally* tally_;
   bool failed_ = false;
+  bool disagreed_ = false;
   std::set<const Target*> failedTargets_;
 };
 
@@ -733,6 +765,7 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
                               std::string* reason) {
   std::vector<Target> targets;
   *executable = true;
+  size_t step = 0;
   for (const SourceBlock& block : blocks) {
     if (block.kind == "title" || block.kind == "comment" || block.kind == "separator" || IsRowDirective(block.kind)) {
       continue;
@@ -745,6 +778,7 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
     Target t;
     t.family = block.kind;
     t.block = &block;
+    t.step = step++;
     std::string minimum = ParamOf(block, "min-version");
     std::string maximum = ParamOf(block, "max-version");
     if (!minimum.empty() && build < GuardBuild(GuardKind::kMinimum, minimum)) t.active = false;
@@ -783,10 +817,23 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
 // step's script, decoded as Windows' cmd and PowerShell read the line
 // (DecodeStepLine, which the powershell tier checks), reaches the host
 // through a file: the step line keeps its switches and runs the same text.
+// The batch runner makes the batch's environment itself, and its PATH finds
+// Wine's stub PowerShell, which does nothing and exits 0: each step line names
+// the host by its full path (QF_PWSH_HOST, which wine-run sets), and the body
+// first sets what the prefix's environment gives the host.
 std::string ForWine(const std::string& body, std::string* problem) {
+  wchar_t host[1024];
+  DWORD hostLength = GetEnvironmentVariableW(L"QF_PWSH_HOST", host, 1024);
+  if (hostLength == 0 || hostLength >= 1024) {
+    *problem = "QF_PWSH_HOST names no PowerShell host (run through wine-run with QF_WINE_POWERSHELL=host)";
+    return "";
+  }
   std::wstring folder = Expand("%SystemDrive%\\quarnfeld-effects");
   MakeFolders(folder);
-  std::string out;
+  // The runtime's W^X double mapping fails now and then under Wine.
+  std::string out =
+      "set \"DOTNET_EnableWriteXorExecute=0\"\nset \"POWERSHELL_TELEMETRY_OPTOUT=1\"\n"
+      "set \"POWERSHELL_UPDATECHECK=Off\"\n";
   int step = 0;
   size_t start = 0;
   while (start < body.size()) {
@@ -802,6 +849,7 @@ std::string ForWine(const std::string& body, std::string* problem) {
       line = line.substr(0, command) + " -Command \"Invoke-Expression ([System.IO.File]::ReadAllText('" + Narrow(file) +
              "'))\"";
     }
+    if (line.rfind("PowerShell ", 0) == 0) line = "\"" + Narrow(host) + "\"" + line.substr(10);
     out += line + "\n";
   }
   return out;
@@ -815,18 +863,99 @@ int PowerShellLines(const std::string& body) {
   return count + (body.rfind("PowerShell ", 0) == 0 ? 1 : 0);
 }
 
-void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, Tally* tally) {
-  std::ifstream in(sourcePath, std::ios::binary);
-  std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// Families whose seed leaves the step's target otherwise than the step
+// makes it, and whose state the state check reads.
+bool SeededWithState(const std::string& family) {
+  return family == "set-registry-value" || family == "delete-registry-value" || family == "remove-registry-key" ||
+         family == "create-registry-key" || family == "deprovision-store-app" || family == "add-hosts-entries" ||
+         family == "editor-setting" || family == "disable-service" || family == "disable-per-user-service" ||
+         family == "create-placeholder-file";
+}
+
+// The variant of a target that an extra check covers: its family and flags.
+std::string Variant(const Target& t) {
+  std::string variant = t.family;
+  if (ParamOf(*t.block, "with-additional-permissions") == "yes") variant += "+permissions";
+  if (ParamOf(*t.block, "recursive") == "yes") variant += "+recursive";
+  return variant;
+}
+
+struct Options {
+  bool guardedOnly = false;
+  // Idempotence, absent targets and targets in use only on a row that brings
+  // a variant the check has not yet covered in this pass.
+  bool sampleChecks = false;
+};
+
+// Records the variants of the row's targets that `eligible` admits as
+// covered by the extra check `name`; whether one was new.
+bool Cover(const std::string& name, const std::vector<Target>& targets, const std::string& row, Tally* tally,
+           const std::function<bool(const Target&)>& eligible) {
+  bool added = false;
+  for (const Target& t : targets) {
+    if (eligible(t) && tally->covered[name].insert(Variant(t)).second) added = true;
+  }
+  if (added) tally->sampledRows[name].push_back(row);
+  return added;
+}
+
+// Whether the row gets the extra check: always, unless the checks are
+// sampled; then when it brings a variant the check has not yet covered.
+bool Wanted(const std::string& name, const std::vector<Target>& targets, const Options& options, const std::string& row,
+            Tally* tally, const std::function<bool(const Target&)>& eligible) {
+  return Cover(name, targets, row, tally, eligible) || !options.sampleChecks;
+}
+
+std::string StateText(const TweakCheck& state) {
+  return std::string(TweakStateWord(state.state)) + " " + std::to_string(state.done) + "/" +
+         std::to_string(state.total);
+}
+
+// What the state check says of each step, against what the effects check
+// knows of it: after the seed, a seeded step is "not applied"; after the
+// body ran, a step inside its guard that has a state is "applied" and one
+// outside it "n/a".
+void CheckAgreement(const Tweak& tweak, const std::vector<Target>& targets, bool ran, RowCheck* check) {
+  const TweakCheck state = CheckRowState(tweak);
+  for (const Target& t : targets) {
+    if (t.step >= state.steps.size()) {
+      check->Agree(false, &t, "the tweak has no step record for it");
+      continue;
+    }
+    const StepCheck& step = state.steps[t.step];
+    const std::string says =
+        " (the state check says " + std::string(StepStateWord(step.state)) + ": " + step.reason + ")";
+    if (!t.active) {
+      check->Agree(step.state == StepState::kNotApplicable, &t, "outside its version guard the step is n/a" + says);
+    } else if (!ran) {
+      if (SeededWithState(t.family)) {
+        check->Agree(step.state == StepState::kNotApplied, &t, "as seeded the step is not applied" + says);
+      }
+    } else {
+      check->Agree(step.state != StepState::kNotApplied && step.state != StepState::kUnknown, &t,
+                   "after the run the step is applied" + says);
+    }
+  }
+  if (ran) {
+    check->Agree(state.state == TweakState::kApplied || state.state == TweakState::kNotApplicable, nullptr,
+                 "after the run the tweak is applied or n/a, not " + StateText(state));
+  }
+}
+
+// `fresh` is the row's state as the state check found it before any row ran.
+void CheckRow(const RowSource& rowSource, const Tweak* tweak, const std::string& fresh, const Options& options,
+              uint32_t build, Tally* tally) {
   std::string error;
-  std::vector<SourceBlock> blocks = ParseScriptSource(source, &error);
-  std::string body = ExpandScriptSource(source, &error);
-  if (!body.empty()) body = ForWine(body, &error);
+  std::vector<SourceBlock> blocks = ParseScriptSource(rowSource.source, &error);
+  const std::string& sourcePath = rowSource.path;
   std::string row =
       sourcePath.substr(sourcePath.find("scripts") == std::string::npos ? 0 : sourcePath.find("scripts") + 8);
   RowCheck check(row, tally);
+  // The body the program runs: the tweak's own.
+  std::string body = tweak == nullptr ? "" : tweak->script;
+  if (!body.empty()) body = ForWine(body, &error);
   if (blocks.empty() || body.empty()) {
-    check.Expect(false, nullptr, "the source does not expand: " + error);
+    check.Expect(false, nullptr, tweak == nullptr ? "no catalogue row has this source" : "the body: " + error);
     ++tally->rows;
     return;
   }
@@ -836,9 +965,9 @@ void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, T
   bool guarded = std::any_of(blocks.begin(), blocks.end(), [](const SourceBlock& b) {
     return !ParamOf(b, "min-version").empty() || !ParamOf(b, "max-version").empty();
   });
-  if (guardedOnly && !guarded) return;
+  if (options.guardedOnly && !guarded) return;
   ++tally->rows;
-  int lines = PowerShellLines(body);
+  int lines = PowerShellLines(tweak->script);
   bool exitChecked = true;
   for (const Target& t : targets) {
     auto unchecked = ExitCodeUnchecked().find(t.family);
@@ -859,13 +988,18 @@ void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, T
       if (g_lastEnded) ++counts.passed;
     }
     if (!check.failed()) ++tally->rowsPassed;
+    std::printf("%s %s: state %s before any row ran; not checkable: %s\n", check.failed() ? "failed" : "ok",
+                row.c_str(), fresh.c_str(), reason.c_str());
+    std::fflush(stdout);
     return;
   }
 
-  // Seed and run.
+  // Seed and run; the state check must see the seed as not applied and the
+  // run's effect as applied.
   for (const Target& t : targets) Seed(t);
   std::map<const Target*, std::string> seeded;
   for (const Target& t : targets) seeded[&t] = Dump(t);
+  CheckAgreement(*tweak, targets, false, &check);
   check.Expect(RunBody(body, tally, lines) || !exitChecked, nullptr,
                "the first run succeeds (exit " + std::to_string(g_lastExitCode) + ")");
   for (const Target& t : targets) {
@@ -875,17 +1009,46 @@ void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, T
       check.Expect(Dump(t) == seeded[&t], &t, "outside its version guard the target stays as seeded");
     }
   }
+  CheckAgreement(*tweak, targets, true, &check);
+  const TweakCheck applied = CheckRowState(*tweak);
+  ++tally->agreementRows;
 
-  // Idempotence: a second run succeeds and changes nothing.
+  // Run again with skipping on, as the page asks: a tweak that the state
+  // check finds fully in place is passed by; one that deletes or cleans runs
+  // again, and that run is the idempotence run.
   std::map<const Target*, std::string> after;
   for (const Target& t : targets) after[&t] = Dump(t);
-  check.Expect(RunBody(body, tally, lines) || !exitChecked, nullptr,
-               "the second run succeeds (exit " + std::to_string(g_lastExitCode) + ")");
-  for (const Target& t : targets) check.Expect(Dump(t) == after[&t], &t, "the second run changes nothing");
+  const bool skips = SkipsAsApplied(applied);
+  SkipRunResult second = RunWithSkip(RowTweakId(tweak), [&] { return RunBatch(body, tally, lines); });
+  const std::string skipLine =
+      "{\"type\":\"log\",\"level\":\"ok\",\"text\":" + JsonQuote("[SKIP] " + tweak->name + ": already applied") + "}";
+  const bool skipLogged = std::find(second.messages.begin(), second.messages.end(), skipLine) != second.messages.end();
+  const std::string done = second.messages.empty() ? "nothing" : second.messages.back();
+  check.Agree(second.scriptRan != skips, nullptr,
+              std::string(skips ? "the second run with skipping on passes the tweak by"
+                                : "the second run with skipping on runs the tweak") +
+                  " (state " + StateText(applied) + (applied.alwaysRuns ? ", deletes or cleans" : "") + ")");
+  check.Agree(skipLogged == skips, nullptr, "the run logs the skip exactly when it skips");
+  check.Expect(done == "{\"type\":\"done\",\"ok\":1,\"err\":0}" || (!exitChecked && second.scriptRan), nullptr,
+               "the second run succeeds: " + done + " (exit " + std::to_string(g_lastExitCode) + ")");
+  if (skips) ++tally->skippedRows;
+  auto active = [](const Target& t) { return t.active; };
+  bool twice = second.scriptRan;
+  if (twice) Cover("a second run", targets, row, tally, active);
+  if (!twice && Wanted("a second run", targets, options, row, tally, active)) {
+    check.Expect(RunBody(body, tally, lines) || !exitChecked, nullptr,
+                 "the second run succeeds (exit " + std::to_string(g_lastExitCode) + ")");
+    twice = true;
+  }
+  if (twice) {
+    // Idempotence: the second run changes nothing.
+    for (const Target& t : targets) check.Expect(Dump(t) == after[&t], &t, "the second run changes nothing");
+  }
 
   // The skip path: with the targets absent, success and nothing created.
-  bool skippable = std::any_of(targets.begin(), targets.end(), [](const Target& t) { return !t.createsByDesign; });
-  if (skippable) {
+  auto absentEligible = [](const Target& t) { return t.active && !t.createsByDesign; };
+  bool skippable = std::any_of(targets.begin(), targets.end(), absentEligible);
+  if (skippable && Wanted("targets absent", targets, options, row, tally, absentEligible)) {
     for (const Target& t : targets) Remove(t);
     std::map<const Target*, std::string> absent;
     for (const Target& t : targets) absent[&t] = Dump(t);
@@ -898,16 +1061,20 @@ void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, T
 
   // Honest failure: the first target that can be held open is, and the row
   // must fail (one run a row keeps the tier's time bounded).
-  for (const Target& t : targets) {
-    if (!t.lockable || !t.active || !exitChecked) continue;
-    Seed(t);
-    HANDLE lock = Lock(t);
-    check.Expect(lock != INVALID_HANDLE_VALUE, &t, "the target can be held open");
-    if (lock == INVALID_HANDLE_VALUE) continue;
-    bool ok = RunBody(body, tally, lines);
-    CloseHandle(lock);
-    check.Expect(!ok && g_lastEnded, &t, "with the target in use the row reports failure");
-    break;
+  auto lockEligible = [exitChecked](const Target& t) { return t.lockable && t.active && exitChecked; };
+  bool lockable = std::any_of(targets.begin(), targets.end(), lockEligible);
+  if (lockable && Wanted("a target in use", targets, options, row, tally, lockEligible)) {
+    for (const Target& t : targets) {
+      if (!lockEligible(t)) continue;
+      Seed(t);
+      HANDLE lock = Lock(t);
+      check.Expect(lock != INVALID_HANDLE_VALUE, &t, "the target can be held open");
+      if (lock == INVALID_HANDLE_VALUE) continue;
+      bool ok = RunBody(body, tally, lines);
+      CloseHandle(lock);
+      check.Expect(!ok && g_lastEnded, &t, "with the target in use the row reports failure");
+      break;
+    }
   }
 
   for (const Target& t : targets) {
@@ -916,27 +1083,51 @@ void CheckRow(const std::string& sourcePath, bool guardedOnly, uint32_t build, T
     if (!check.failedTarget(&t)) ++counts.passed;
   }
   if (!check.failed()) ++tally->rowsPassed;
-  std::printf("%s %s\n", check.failed() ? "failed" : "ok", row.c_str());
+  if (check.disagreed()) tally->disagreeing.push_back(row);
+  std::printf("%s %s: state %s before any row ran, %s after its run; the state check %s; run again %s\n",
+              check.failed() ? "failed" : "ok", row.c_str(), fresh.c_str(), StateText(applied).c_str(),
+              check.disagreed() ? "DISAGREES" : "agrees",
+              skips                ? "with skipping on: passed by"
+              : applied.alwaysRuns ? "with skipping on: runs, it deletes or cleans"
+                                   : "with skipping on: runs");
   std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool guardedOnly = false;
-  std::vector<std::string> sources;
+  Options options;
+  std::vector<RowSource> rows;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--guarded-only") {
-      guardedOnly = true;
+      options.guardedOnly = true;
+    } else if (arg == "--sample-checks") {
+      options.sampleChecks = true;
     } else {
-      sources.push_back(arg);
+      std::ifstream in(arg, std::ios::binary);
+      rows.push_back({arg, std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}});
     }
   }
   uint32_t build = RunningBuild();
   std::printf("Windows build %u reported\n", build);
+  std::vector<const Tweak*> tweaks = LoadRowTweaks(rows);
   Tally tally;
-  for (const std::string& source : sources) CheckRow(source, guardedOnly, build, &tally);
+  // The state of every row on the fresh prefix, before any of them runs.
+  std::vector<std::string> fresh;
+  for (const Tweak* tweak : tweaks) {
+    if (tweak == nullptr) {
+      fresh.push_back("-");
+      continue;
+    }
+    const TweakCheck state = CheckRowState(*tweak);
+    ++tally.freshStates[TweakStateWord(state.state)];
+    fresh.push_back(StateText(state));
+  }
+  std::printf("State of the %zu rows before any ran:", rows.size());
+  for (const auto& [word, count] : tally.freshStates) std::printf(" %s %d", word.c_str(), count);
+  std::printf("\n");
+  for (size_t i = 0; i < rows.size(); ++i) CheckRow(rows[i], tweaks[i], fresh[i], options, build, &tally);
 
   std::printf("\nSteps by family (executed / passing):\n");
   for (const auto& [family, counts] : tally.families) {
@@ -953,6 +1144,17 @@ int main(int argc, char** argv) {
     for (const std::string& row : rows) std::printf("    %s\n", row.c_str());
   }
   std::printf("Rows: %d run, %d passing\n", tally.rows, tally.rowsPassed);
+  std::printf(
+      "State check against the effects: %d rows checked, %zu agree, %zu disagree; %d passed by as applied"
+      " when run again with skipping on\n",
+      tally.agreementRows, tally.agreementRows - tally.disagreeing.size(), tally.disagreeing.size(), tally.skippedRows);
+  for (const std::string& row : tally.disagreeing) std::printf("    disagrees: %s\n", row.c_str());
+  for (const auto& [name, sampled] : tally.sampledRows) {
+    if (!options.sampleChecks) break;
+    std::printf("Rows with %s (%zu, covering %zu variants):\n", name.c_str(), sampled.size(),
+                tally.covered[name].size());
+    for (const std::string& row : sampled) std::printf("    %s\n", row.c_str());
+  }
   if (tally.powershellLines > 0) {
     std::printf("Bodies ran %.0f s for %d PowerShell step lines: %.2f s a step\n", tally.runSeconds,
                 tally.powershellLines, tally.runSeconds / tally.powershellLines);

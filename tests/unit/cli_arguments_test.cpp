@@ -76,7 +76,12 @@ TEST(ParseCommandLine, ReadsEveryCommand) {
     EXPECT_EQ(command.restorePoint, c.restore) << shown;
     EXPECT_EQ(command.run, c.run) << shown;
     EXPECT_EQ(command.scriptFile, c.script) << shown;
+    EXPECT_FALSE(command.force) << shown;
   }
+  const CliCommand forced = ParseCommandLine({"undo", "--force", "20261208-1"});
+  EXPECT_EQ(forced.error, "");
+  EXPECT_TRUE(forced.force);
+  EXPECT_EQ(forced.run, "20261208-1");
 }
 
 TEST(ParseCommandLine, NamesWhatItCannotTake) {
@@ -95,6 +100,7 @@ TEST(ParseCommandLine, NamesWhatItCannotTake) {
       {{"export", "a/b"}, "export needs --script FILE.cmd"},
       {{"export", "--script", "o.cmd", "a/b", "--json"}, "unknown option \"--json\" for \"export\""},
       {{"undo"}, "undo needs the run to undo"},
+      {{"apply", "a/b", "--force"}, "unknown option \"--force\" for \"apply\""},
   };
   for (const auto& [args, error] : cases) EXPECT_EQ(ParseCommandLine(args).error, error) << error;
 }

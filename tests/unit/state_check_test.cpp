@@ -24,7 +24,15 @@ FakeMachine Sample() {
   m.Set(RegistryHive::kLocalMachine, kPolicy, u"Path", Sz(u"C:\\Windows\\System32\\taskkill.exe"));
   m.Set(RegistryHive::kLocalMachine, kPolicy, u"Text", Sz(u"0"));
   m.Set(RegistryHive::kCurrentUser, u"Software\\Old", u"Mode", Sz(u"Classic"));
-  m.services = {{u"DiagTrack", 2}, {u"dmwappushservice", 4}, {u"CDPUserSvc", 4}, {u"CDPUserSvc_1a2b", 3}};
+  m.Set(RegistryHive::kCurrentUser, u"Software\\Old", u"", Sz(u"Old.Handler"));
+  m.services = {{u"DiagTrack", 2},       {u"dmwappushservice", 4}, {u"CDPUserSvc", 4},
+                {u"CDPUserSvc_1a2b", 3}, {u"OneSyncSvc", 3},       {u"OneSyncSvc_9z", 3}};
+  // A per-user service's state is its registry Start value: the service
+  // manager reports what it loaded at boot (OneSyncSvc, just disabled).
+  for (const auto& [name, start] : std::map<std::u16string, uint32_t>{
+           {u"CDPUserSvc", 4}, {u"CDPUserSvc_1a2b", 3}, {u"OneSyncSvc", 4}, {u"OneSyncSvc_9z", 4}}) {
+    m.Set(RegistryHive::kLocalMachine, u"SYSTEM\\CurrentControlSet\\Services\\" + name, u"Start", Dword(start));
+  }
   m.tasks[u"\\Microsoft\\Windows\\Maps\\"] = {{u"MapsUpdateTask", false}, {u"MapsToastTask", true}};
   m.files[u"hosts"] = "127.0.0.1 localhost\r\n0.0.0.0\tv10.events.data.microsoft.com # .\r\n";
   m.files[u"C:\\Users\\u\\AppData\\Roaming\\Code\\User\\settings.json"] =
@@ -78,11 +86,13 @@ TEST(CheckStep, ComparesEachFamilyAsItsStepWouldAct) {
   static constexpr StepParam kDeleteSame[] = {
       {"key", "HKCU\\Software\\Old"}, {"value", "Mode"}, {"expected-data", "classic"}};
   static constexpr StepParam kDeleteGone[] = {{"key", "HKCU\\Software\\Old"}, {"value", "Gone"}};
+  static constexpr StepParam kDeleteDefault[] = {{"key", "HKCU\\Software\\Old"}, {"value", "(default)"}};
   static constexpr StepParam kKeyGone[] = {{"key", "HKCU\\Software\\Nothing"}};
   static constexpr StepParam kDiagTrack[] = {{"service", "DiagTrack"}};
   static constexpr StepParam kPush[] = {{"service", "dmwappushservice"}};
   static constexpr StepParam kAbsentService[] = {{"service", "NoSuchService"}};
   static constexpr StepParam kPerUser[] = {{"service", "CDPUserSvc"}};
+  static constexpr StepParam kPerUserDone[] = {{"service", "OneSyncSvc"}};
   static constexpr StepParam kMapsUpdate[] = {{"folder", "\\Microsoft\\Windows\\Maps\\"}, {"task", "MapsUpdateTask"}};
   static constexpr StepParam kMapsAll[] = {{"folder", "\\Microsoft\\Windows\\Maps\\"}, {"task", "Maps*"}};
   static constexpr StepParam kNoFolder[] = {{"folder", "\\Microsoft\\Nothing\\"}, {"task", "*"}};
@@ -128,6 +138,10 @@ TEST(CheckStep, ComparesEachFamilyAsItsStepWouldAct) {
        {"delete-registry-value", "", StepUndo::kExact, kDeleteGone},
        StepState::kApplied,
        "value Gone is absent"},
+      {"delete, the key's default value",
+       {"delete-registry-value", "", StepUndo::kExact, kDeleteDefault},
+       StepState::kNotApplied,
+       "value (default) is \"Old.Handler\", the tweak deletes it"},
       {"removed key",
        {"remove-registry-key", "", StepUndo::kExact, kKeyGone},
        StepState::kApplied,
@@ -152,6 +166,10 @@ TEST(CheckStep, ComparesEachFamilyAsItsStepWouldAct) {
        {"disable-per-user-service", "", StepUndo::kExact, kPerUser},
        StepState::kNotApplied,
        "service CDPUserSvc_1a2b starts Manual (3), the tweak sets Disabled (4)"},
+      {"per-user service disabled in the registry until the next boot",
+       {"disable-per-user-service", "", StepUndo::kExact, kPerUserDone},
+       StepState::kApplied,
+       "service OneSyncSvc (and OneSyncSvc_*) is Disabled"},
       {"task disabled",
        {"disable-scheduled-task", "", StepUndo::kExact, kMapsUpdate},
        StepState::kApplied,

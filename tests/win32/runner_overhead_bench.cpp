@@ -8,6 +8,7 @@
 //   wine-run runner_overhead_bench.exe [rounds]
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +25,11 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// Runs each of `runs` once per round, in turn, and gives the mean of each.
+// Runs each of `runs` once per round, in turn, and gives the median of each:
+// other work on the machine lands in a few rounds and would move a mean.
 std::vector<double> Measure(int rounds, const std::vector<std::function<bool()>>& runs) {
   for (const auto& run : runs) run();  // warm up
-  std::vector<double> total(runs.size(), 0);
+  std::vector<std::vector<double>> times(runs.size());
   for (int i = 0; i < rounds; ++i) {
     for (size_t r = 0; r < runs.size(); ++r) {
       const auto t0 = std::chrono::steady_clock::now();
@@ -35,11 +37,15 @@ std::vector<double> Measure(int rounds, const std::vector<std::function<bool()>>
         std::fprintf(stderr, "run %zu failed\n", r);
         std::exit(1);
       }
-      total[r] += Milliseconds(std::chrono::steady_clock::now() - t0);
+      times[r].push_back(Milliseconds(std::chrono::steady_clock::now() - t0));
     }
   }
-  for (double& t : total) t /= rounds;
-  return total;
+  std::vector<double> medians;
+  for (std::vector<double>& t : times) {
+    std::sort(t.begin(), t.end());
+    medians.push_back(t[t.size() / 2]);
+  }
+  return medians;
 }
 
 }  // namespace
@@ -62,8 +68,9 @@ int main(int argc, char** argv) {
                                          [] { return RunBatchScript("rem\n").outcome == BatchOutcome::Succeeded; },
                                      });
   DeleteFileW(plain.c_str());
-  std::printf("rounds %d: bare cmd.exe %.1f ms, cmd.exe on the framed script %.1f ms, RunBatchScript %.1f ms\n", rounds,
-              times[0], times[1], times[2]);
+  std::printf(
+      "rounds %d, medians: bare cmd.exe %.1f ms, cmd.exe on the framed script %.1f ms, RunBatchScript %.1f ms\n",
+      rounds, times[0], times[1], times[2]);
   std::printf("ratio to bare cmd.exe %.2f (the framed script alone %.2f); the runner's own share %.1f ms\n",
               times[2] / times[0], times[1] / times[0], times[2] - times[1]);
 
