@@ -467,7 +467,7 @@ describe('progress, done and logs', () => {
     await close();
   });
 
-  test('log lines: time stamp, level class, every view's log, 500 newest kept, scrolled to the end, literal text', async () => {
+  test('log lines: time stamp, level class, the log of every view, 500 newest kept, scrolled to the end, literal text', async () => {
     const { page, close } = await filledPage();
     await page.evaluate(() => {
       for (let i = 1; i <= 501; i++) window.__qf.deliver({ type: 'log', level: ['info', 'ok', 'warn', 'err'][i % 4], text: 'line ' + i });
