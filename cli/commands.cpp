@@ -23,7 +23,10 @@ struct Chosen {
 
 std::string Listed(const std::vector<std::string>& keys) {
   std::string text;
-  for (const std::string& key : keys) text += (text.empty() ? "" : ", ") + ("\"" + key + "\"");
+  for (const std::string& key : keys) {
+    if (!text.empty()) text += ", ";
+    text += "\"" + key + "\"";
+  }
   return text;
 }
 
@@ -131,7 +134,10 @@ int Run(const std::string& pageCommand, const CliSystem& system) {
 
 std::string IdList(const std::vector<int32_t>& ids) {
   std::string text = "[";
-  for (size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? "" : ",") + std::to_string(ids[i]);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(ids[i]);
+  }
   return text + "]";
 }
 
@@ -307,7 +313,10 @@ int RunCliCommand(const CliCommand& command, const CliSystem& given) {
                  system);
     case CliVerb::kUndo: {
       std::string keys;
-      for (const std::string& key : command.selection.keys) keys += (keys.empty() ? "" : ",") + JsonQuote(key);
+      for (const std::string& key : command.selection.keys) {
+        if (!keys.empty()) keys += ',';
+        keys += JsonQuote(key);
+      }
       return Run("{\"cmd\":\"undo\",\"run\":" + JsonQuote(command.run) + ",\"keys\":[" + keys +
                      "],\"force\":" + (command.force ? "true" : "false") + "}",
                  system);

@@ -25,7 +25,10 @@ void FinishTweak(RunReport& report, const CliOutput& output) {
   if (output.json) {
     std::string line = "{\"type\":\"tweak\",\"key\":" + JsonQuote(key) + ",\"name\":" + JsonQuote(report.name) +
                        ",\"result\":\"" + report.result + "\",\"reasons\":[";
-    for (size_t i = 0; i < report.reasons.size(); ++i) line += (i == 0 ? "" : ",") + JsonQuote(report.reasons[i]);
+    for (size_t i = 0; i < report.reasons.size(); ++i) {
+      if (i > 0) line += ',';
+      line += JsonQuote(report.reasons[i]);
+    }
     output.out(line + "]}");
   } else {
     std::string word = report.result;

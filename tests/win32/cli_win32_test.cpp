@@ -110,7 +110,11 @@ Ran RunProgram(const std::string& commandLine) {
 }
 
 Ran Quarnfeld(const std::string& arguments) {
-  return RunProgram("\"" + WindowsPath(QF_CLI_PROGRAM) + "\" " + arguments);
+  std::string line = "\"";
+  line += WindowsPath(QF_CLI_PROGRAM);
+  line += "\" ";
+  line += arguments;
+  return RunProgram(line);
 }
 
 const Tweak& TweakOf(const std::string& key) {
