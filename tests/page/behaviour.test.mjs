@@ -467,12 +467,12 @@ describe('progress, done and logs', () => {
     await close();
   });
 
-  test('log lines: time stamp, level class, both logs, 500 newest kept, scrolled to the end, literal text', async () => {
+  test('log lines: time stamp, level class, the log of every view, 500 newest kept, scrolled to the end, literal text', async () => {
     const { page, close } = await filledPage();
     await page.evaluate(() => {
       for (let i = 1; i <= 501; i++) window.__qf.deliver({ type: 'log', level: ['info', 'ok', 'warn', 'err'][i % 4], text: 'line ' + i });
     });
-    for (const id of ['log-auto', 'log-ex']) {
+    for (const id of ['log-auto', 'log-ex', 'log-hist']) {
       const lines = await logLines(page, id);
       assert.equal(lines.length, 500);
       assert.equal(lines[0].text, 'line 2');
@@ -496,7 +496,7 @@ describe('progress, done and logs', () => {
 
     await deliver(page, { type: 'progress', cur: 2, max: 4, ok: 1, err: 1 });
     await page.click('.ex-foot [data-action="clear-log"]');
-    assert.deepEqual(await page.$$eval('.log', (ls) => ls.map((l) => l.childElementCount)), [0, 0]);
+    assert.deepEqual(await page.$$eval('.log', (ls) => ls.map((l) => l.childElementCount)), [0, 0, 0]);
     assert.deepEqual([await text(page, '#cnt-ok-ex'), await text(page, '#cnt-err-ex'), await text(page, '#prog-pct-ex')],
       ['1', '1', '50%'], 'clearing keeps the counters');
     await close();

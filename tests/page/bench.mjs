@@ -155,6 +155,27 @@ await page.waitForSelector('#splash', { state: 'detached' });
   await page.screenshot({ path: screenshotPath('bench-largest-category') });
 }
 
+// 2b. A "state" answer for every tweak, as after each run: the shown cards' marks
+// changed in place, the categories' applied counts and the hero's count, to the next frame.
+{
+  const words = ['applied', 'partly', 'not-applied', 'n/a', 'unknown'];
+  const rows = init.categories.flatMap((c) => c.tweaks).map((t, i) => [t.id, words[(i + results.largestCategoryCards) % 5], i % 3, 2]);
+  const stateText = JSON.stringify({ type: 'state', tweaks: rows });
+  const times = await page.evaluate(async (text) => {
+    const out = [];
+    for (let i = 0; i < 20; i++) {
+      await window.__afterFrame();
+      const t0 = performance.now();
+      window.__qf.deliver(JSON.parse(text));
+      await window.__afterFrame();
+      out.push(performance.now() - t0);
+    }
+    return out;
+  }, stateText);
+  results.stateBytes = Buffer.byteLength(stateText);
+  results.stateToFrameMs = stats(times);
+}
+
 // 3. A search keystroke over every tweak's name and description: from the input
 // event to the next frame (the first batch of results in it), typing "disable" a letter at a time (the first
 // letters match nearly every tweak) and then deleting it again.
@@ -269,6 +290,7 @@ console.log(`  results per query: ${results.searchResultCounts.join(', ')}`);
 row(`toggle in the largest category (${results.largestCategoryCards} cards)`, results.toggleMs, '(target < 8 ms)');
 row('  the same with layout', results.toggleWithLayoutMs);
 row('largest category shown, to the next frame', results.showCategoryToFrameMs);
+row(`"state" for every tweak (${results.stateBytes} bytes) to the next frame`, results.stateToFrameMs);
 row('one particle frame (script)', results.particleFrameMs, '(target < 2 ms)');
 const m = results.logMemory;
 console.log(`  log lines: nodes ${m.before.nodes} -> ${m.after1k.nodes} (1,000) -> ${m.after10k.nodes} (10,000); ` +

@@ -274,11 +274,11 @@ describe('search and filters', () => {
     await page.fill('#search', '');
     assert.equal(await text(page, '#cat-title'), 'Телеметрия', 'no filter, no search: the category again');
 
-    // The two filters that need the tweak model wait for it.
+    // The two filters that need the tweak model wait for it; "не применено" waits for the state.
     const early = await expertPage([smallInit()]);
-    assert.deepEqual(await early.page.$$eval('.chip.filter', (cs) => cs.map((c) => c.disabled)), [false, false, true, true]);
+    assert.deepEqual(await early.page.$$eval('.chip.filter', (cs) => cs.map((c) => c.disabled)), [false, false, true, true, true]);
     await deliver(early.page, smallDetails());
-    assert.deepEqual(await early.page.$$eval('.chip.filter', (cs) => cs.map((c) => c.disabled)), [false, false, false, false]);
+    assert.deepEqual(await early.page.$$eval('.chip.filter', (cs) => cs.map((c) => c.disabled)), [false, false, false, false, true]);
     await early.close();
     await close();
   });

@@ -57,7 +57,7 @@ describe('preview without a host', () => {
     await page.click('#btn-auto');
     await page.click('#confirm-ok');
     assert.equal(await text(page, '#btn-auto'), 'работаю…');
-    assert.equal(consoleLines.filter((l) => l.startsWith('[host.send]')).length, 3, 'ready, details, optimize');
+    assert.equal(consoleLines.filter((l) => l.startsWith('[host.send]')).length, 4, 'ready, details, state, optimize');
 
     // Nothing was asked of the outside.
     assert.deepEqual(outside, []);
