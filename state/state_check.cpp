@@ -32,8 +32,6 @@ std::optional<uint64_t> WholeNumber(std::string_view text) {
   return value;
 }
 
-std::string ValueName(std::string_view name) { return name == "(default)" ? "(default)" : std::string(name); }
-
 std::u16string StoredName(std::string_view name) { return Wide(StoredValueName(name)); }
 
 // Whether the value holds what "reg add /t TYPE /d DATA" writes.
@@ -61,7 +59,7 @@ StepCheck CheckValueSet(const Machine& machine, std::string_view key, std::strin
                              : expectedNumber ? std::to_string(*expectedNumber)
                                               : std::string(data);
   const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
-  const std::string label = "value " + ValueName(name);
+  const std::string label = "value " + std::string(name);
   switch (read.status) {
     case RegistryLookup::kKeyMissing:
       return Result(StepState::kNotApplied,
@@ -88,7 +86,7 @@ StepCheck CheckValueDeleted(const Machine& machine, const StepDef& step) {
   const std::optional<KeyPath> path = SplitKey(key);
   if (!path) return Result(StepState::kUnknown, "key " + std::string(key) + " names no known hive");
   const platform::RegistryRead read = machine.readValue(path->hive, path->path, StoredName(name));
-  const std::string label = "value " + ValueName(name);
+  const std::string label = "value " + std::string(name);
   if (read.status == RegistryLookup::kKeyMissing || read.status == RegistryLookup::kValueMissing) {
     return Result(StepState::kApplied, label + " is absent");
   }
