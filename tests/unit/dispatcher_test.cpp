@@ -277,7 +277,10 @@ TEST(DispatcherStress, CommandsDuringRunsNeverOverlapTwoRuns) {
                                    },
                                    [](std::function<void()> job) { job(); }};
   size_t delivered = 0;
-  for (int i = 0; i < 600; ++i) {
+  // Goes on until runs have followed one another: a slow machine may not end
+  // the first run within the first 600 commands.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (int i = 0; i < 600 || (runsStarted < 3 && std::chrono::steady_clock::now() < giveUp); ++i) {
     HandlePageMessageWith(R"({"cmd":"optimize","ids":[0,1,2,3]})", actions);
     // Sent while a script runs: a cancel sent between a run's start and its
     // first script would stop it before any script, and no overlap could show.
