@@ -406,7 +406,7 @@ struct Target {
   std::wstring folder;           // a folder family's folder, expanded
   bool active = true;            // inside its version guard
   bool createsByDesign = false;  // the skip path may create it
-  bool lockable = false;         // a held-open file makes the step fail
+  std::string lockFamily;        // the family whose held-open file makes the step fail, if any
   std::string what;              // the target named in messages
   size_t step = 0;               // its step record: the index among the row's steps
 };
@@ -652,7 +652,7 @@ void Remove(const Target& t) {
 // nor written while the handle is open.
 HANDLE Lock(const Target& t) {
   std::wstring path;
-  const std::string& f = t.family;
+  const std::string& f = t.lockFamily;
   if (f == "clear-directory-contents") {
     const std::wstring& folder = t.folder;
     DeleteTree(folder);
@@ -790,8 +790,10 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
     t.createsByDesign = t.family == "set-registry-value" || t.family == "create-registry-key" ||
                         t.family == "deprovision-store-app" || t.family == "add-hosts-entries" ||
                         t.family == "create-placeholder-file" || RunOnly(t.family);
-    t.lockable = t.family == "clear-directory-contents" || t.family == "delete-files" ||
-                 t.family == "add-hosts-entries" || t.family == "editor-setting";
+    if (t.family == "clear-directory-contents" || t.family == "delete-files" || t.family == "add-hosts-entries" ||
+        t.family == "editor-setting") {
+      t.lockFamily = t.family;
+    }
     for (const char* name : {"key", "directory", "pattern", "service", "domain", "path", "package-family"}) {
       if (!ParamOf(block, name).empty()) t.what = ParamOf(block, name);
     }
@@ -807,7 +809,7 @@ std::vector<Target> TargetsOf(const std::vector<SourceBlock>& blocks, uint32_t b
     targets.push_back(t);
   }
   // A later step on the same target decides its final state: the earlier
-  // one's effect is not checked.
+  // one's effect is not checked. A file held open still makes it fail.
   for (size_t i = 0; i < targets.size(); ++i) {
     for (size_t j = i + 1; j < targets.size(); ++j) {
       if (!targets[i].what.empty() && targets[i].what == targets[j].what) targets[i].family = "restart-note";
@@ -1065,7 +1067,7 @@ void CheckRow(const RowSource& rowSource, const Tweak* tweak, const std::string&
 
   // Honest failure: the first target that can be held open is, and the row
   // must fail (one run a row keeps the tier's time bounded).
-  auto lockEligible = [exitChecked](const Target& t) { return t.lockable && t.active && exitChecked; };
+  auto lockEligible = [exitChecked](const Target& t) { return !t.lockFamily.empty() && t.active && exitChecked; };
   bool lockable = std::any_of(targets.begin(), targets.end(), lockEligible);
   if (lockable && Wanted("a target in use", targets, options, row, tally, lockEligible)) {
     for (const Target& t : targets) {
