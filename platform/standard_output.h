@@ -4,6 +4,9 @@
 
 namespace platform {
 
+// Both take UTF-8. To a file or a pipe it goes as those bytes; to a console
+// (Windows) as its characters, whatever code page the console shows.
+
 // Writes `line` and a single LF to standard output, unbuffered and without
 // any newline translation. False when the output is gone.
 bool WriteStandardOutputLine(std::string_view line);

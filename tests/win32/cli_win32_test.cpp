@@ -23,6 +23,7 @@
 #include "cli/commands.h"
 #include "cli/deploy_script.h"
 #include "journal/journal_file.h"
+#include "platform/standard_output.h"
 #include "platform/text.h"
 #include "protocol/json_value.h"
 #include "run/batch_runner.h"
@@ -329,6 +330,33 @@ TEST_F(CliWin32, TheExportedScriptRefusesUnelevatedAndPassesByPerUserTweaksAsSys
   EXPECT_EQ(unelevated.exit, 3u);
   EXPECT_NE(unelevated.err.find("needs administrator rights"), std::string::npos) << unelevated.err;
   EXPECT_EQ(unelevated.out.find("[OK]"), std::string::npos) << unelevated.out;
+}
+
+// A console on a Russian system shows code page 866: a reason a step printed
+// in Russian must reach it as characters, not as UTF-8 bytes in that page.
+TEST(CliConsole, ALineReachesAConsoleAsItsCharacters) {
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
+    GTEST_SKIP() << "Wine makes a console only with a display: tools/test host runs this";
+  }
+  SetConsoleOutputCP(866);
+  const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_OUTPUT_HANDLE, console);
+  const std::string reason = "ОШИБКА: Отказано в доступе.";
+  const bool written = platform::WriteStandardOutputLine(reason);
+  SetStdHandle(STD_OUTPUT_HANDLE, saved);
+  ASSERT_TRUE(written);
+  const std::u16string expected = platform::Utf8ToUtf16(reason);
+  std::wstring shown(expected.size(), L' ');
+  DWORD read = 0;
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(console, shown.data(), static_cast<DWORD>(shown.size()), {0, 0}, &read));
+  EXPECT_EQ(shown, W(reason));
+  CloseHandle(console);
+  FreeConsole();
 }
 
 }  // namespace
